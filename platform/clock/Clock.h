@@ -1,0 +1,24 @@
+#pragma once
+
+namespace kelvra::platform {
+
+// A calendar reading of the computer's local time.
+struct LocalTime {
+    int year = 2000;  // full year, e.g. 2018
+    int month = 1;    // 1 to 12
+    int day = 1;      // 1 to 31
+    int hour = 0;
+    int minute = 0;
+    int second = 0;
+};
+
+class Clock {
+public:
+    virtual ~Clock() = default;
+    virtual LocalTime localTime() = 0;
+};
+
+// The computer's own clock.
+Clock& systemClock();
+
+}  // namespace kelvra::platform

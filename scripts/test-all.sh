@@ -1,0 +1,34 @@
+#!/usr/bin/env bash
+# Builds every target and runs every test: the Linux build with all test labels, the unit and
+# pseudo-terminal tests under the address/undefined and thread sanitizers, and both Windows
+# cross builds. Installs missing Debian packages first.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+scripts/install-deps.sh
+
+jobs=$(nproc)
+
+build() {
+    cmake --preset "$1" >/dev/null
+    cmake --build --preset "$1" -j "$jobs"
+}
+
+echo "== Windows 64-bit"
+build mingw-x86_64
+echo "== Windows 32-bit"
+build mingw-i686
+
+echo "== Linux"
+build linux
+ctest --preset linux -L unit -j "$jobs"
+ctest --preset linux -LE unit
+
+echo "== Linux, address and undefined-behaviour sanitizers"
+build asan
+ctest --preset asan -L unit -j "$jobs"
+ctest --preset asan -L pty
+
+echo "== Linux, thread sanitizer"
+build tsan
+ctest --preset tsan -L unit -j "$jobs"
