@@ -1,0 +1,40 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+
+#include "platform/serial/SerialPort.h"
+
+namespace kelvra {
+
+inline constexpr int kNoPort = 100;
+
+// One block's serial link, identity and read-stream state. The main window holds two: slot A
+// and slot B. Closing a slot and greeting a block again leave the stream fields alone, which
+// is what lets an interrupted record continue.
+struct CBlockPort {
+    bool present = false;
+    bool inRecord = false;
+    std::unique_ptr<platform::SerialPort> handle;
+    int portIndex = kNoPort;
+    std::int32_t serialNumber = 0;
+    std::int32_t serialYear = 0;
+    std::int32_t firmware = 0;
+    bool serviceFlag = false;
+    std::uint32_t bytesLeft = 0;
+    bool addressedReads = false;
+    std::uint32_t sectorIndex = 0;
+    std::uint8_t entryAddress = 0;
+    std::uint8_t recordIndex = 0;
+    bool batchReads = false;
+    std::int32_t batchLeft = 0;
+};
+
+// Sets addressedReads and batchReads from a block's firmware version; versions the rule does
+// not name leave the slot's flags as an earlier block left them.
+void applyCapabilities(CBlockPort& slot, int firmware);
+
+// Closes the slot's port if it is present: present false, portIndex 100, nothing else changed.
+void closeBlock(CBlockPort& slot);
+
+}  // namespace kelvra
