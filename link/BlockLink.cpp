@@ -75,6 +75,8 @@ std::size_t helloUnchecked(SerialPort& port, std::uint8_t* reply) {
     return count;
 }
 
-void closePort(std::unique_ptr<SerialPort>& port) { port.reset(); }
+void closePort(std::unique_ptr<SerialPort>& port) {
+    port.reset();
+}
 
 }  // namespace kelvra

@@ -4,7 +4,9 @@ namespace kelvra {
 
 namespace {
 
-bool writeOne(SerialPort& port, std::uint8_t byte) { return writeBytes(port, &byte, 1) == 1; }
+bool writeOne(SerialPort& port, std::uint8_t byte) {
+    return writeBytes(port, &byte, 1) == 1;
+}
 
 }  // namespace
 
@@ -44,7 +46,9 @@ std::uint8_t toBcd(int value) {
     return static_cast<std::uint8_t>(((twoDigits / 10) << 4) | (twoDigits % 10));
 }
 
-int fromBcd(std::uint8_t bcd) { return (bcd >> 4) * 10 + (bcd & 0x0F); }
+int fromBcd(std::uint8_t bcd) {
+    return (bcd >> 4) * 10 + (bcd & 0x0F);
+}
 
 bool setClock(SerialPort& port, const platform::LocalTime& time) {
     writeOne(port, CmdSetClock);
@@ -56,7 +60,9 @@ bool setClock(SerialPort& port, const platform::LocalTime& time) {
     return reply && *reply == ReplyAck;
 }
 
-bool sendClearMemory(SerialPort& port) { return writeOne(port, CmdClearMemory); }
+bool sendClearMemory(SerialPort& port) {
+    return writeOne(port, CmdClearMemory);
+}
 
 bool awaitClearMemoryAck(SerialPort& port) {
     const auto reply = waitForByte(port);
@@ -75,8 +81,7 @@ void sendConfigFrame(SerialPort& port, const ConfigFrame& frame) {
     waitForByte(port);
 }
 
-std::size_t readMemorySector(SerialPort& port, std::uint32_t sectorAddress,
-                             std::uint8_t* sector) {
+std::size_t readMemorySector(SerialPort& port, std::uint32_t sectorAddress, std::uint8_t* sector) {
     const std::uint8_t request[5] = {
         CmdReadSector,
         static_cast<std::uint8_t>(sectorAddress & 0xFF),
@@ -104,9 +109,8 @@ bool writeStreamStart(SerialPort& port, std::uint8_t entryAddress, std::uint8_t 
 
 namespace {
 
-std::size_t writeAddressedRequest(SerialPort& port, std::uint8_t command,
-                                  std::uint8_t entryAddress, std::uint8_t recordIndex,
-                                  std::uint32_t sectorIndex) {
+std::size_t writeAddressedRequest(SerialPort& port, std::uint8_t command, std::uint8_t entryAddress,
+                                  std::uint8_t recordIndex, std::uint32_t sectorIndex) {
     const std::uint8_t request[5] = {
         command,
         entryAddress,
@@ -121,14 +125,13 @@ std::size_t writeAddressedRequest(SerialPort& port, std::uint8_t command,
 
 bool writeSectorRequest(SerialPort& port, std::uint8_t entryAddress, std::uint8_t recordIndex,
                         std::uint32_t sectorIndex) {
-    return writeAddressedRequest(port, CmdSectorRequest, entryAddress, recordIndex,
-                                 sectorIndex) == 5;
+    return writeAddressedRequest(port, CmdSectorRequest, entryAddress, recordIndex, sectorIndex) ==
+           5;
 }
 
 bool writeBatchRequest(SerialPort& port, std::uint8_t entryAddress, std::uint8_t recordIndex,
                        std::uint32_t sectorIndex, std::uint8_t count) {
-    if (writeAddressedRequest(port, CmdBatchRequest, entryAddress, recordIndex, sectorIndex) !=
-        5) {
+    if (writeAddressedRequest(port, CmdBatchRequest, entryAddress, recordIndex, sectorIndex) != 5) {
         return false;
     }
     return writeOne(port, count);

@@ -58,8 +58,7 @@ void sendConfigFrame(SerialPort& port, const ConfigFrame& frame);
 
 // Writes 08 and the 32-bit sector address, reads 512 bytes into `sector` and one more byte.
 // Nothing is examined; returns how many of the 512 bytes arrived.
-std::size_t readMemorySector(SerialPort& port, std::uint32_t sectorAddress,
-                             std::uint8_t* sector);
+std::size_t readMemorySector(SerialPort& port, std::uint32_t sectorAddress, std::uint8_t* sector);
 
 // --- Stream requests ------------------------------------------------------------------------
 

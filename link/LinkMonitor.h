@@ -38,7 +38,9 @@ public:
     bool pingBlock(CBlockPort& slot);
     void setBlockClock();
 
-    bool portWorthTrying(int index) const { return portWorthTrying_[static_cast<std::size_t>(index)]; }
+    bool portWorthTrying(int index) const {
+        return portWorthTrying_[static_cast<std::size_t>(index)];
+    }
     int rescanCountdown() const { return rescanCountdown_; }
     bool clockSet() const { return clockSet_; }
 

@@ -16,9 +16,13 @@ void ScriptedPort::feedRepeated(std::uint8_t byte, std::size_t count) {
     incoming_.insert(incoming_.end(), count, byte);
 }
 
-void ScriptedPort::limitNextRead(std::size_t limit) { readLimits_.push_back(limit); }
+void ScriptedPort::limitNextRead(std::size_t limit) {
+    readLimits_.push_back(limit);
+}
 
-void ScriptedPort::failWritesAfter(std::size_t bytes) { writeBudget_ = bytes; }
+void ScriptedPort::failWritesAfter(std::size_t bytes) {
+    writeBudget_ = bytes;
+}
 
 std::size_t ScriptedPort::write(const std::uint8_t* bytes, std::size_t count) {
     writeSizes_.push_back(count);
