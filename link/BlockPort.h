@@ -28,6 +28,16 @@ struct CBlockPort {
     std::uint8_t recordIndex = 0;
     bool batchReads = false;
     std::int32_t batchLeft = 0;
+
+    // The read stream of one record, in the mode the block's capabilities select: basic
+    // stream, addressed single sectors or addressed batches. A block that takes no part in
+    // the record yields silent sectors with the same bookkeeping.
+    bool startRecord(std::uint8_t address, std::uint8_t record);
+    // Sends the next sector or batch request when one is due; otherwise does nothing.
+    bool requestSectors();
+    // Puts the next sector (or 512 zero bytes) into `buffer`. On failure the counters keep
+    // their values, so the failed sector is still the next one wanted.
+    bool readSector(std::uint8_t* buffer);
 };
 
 // Sets addressedReads and batchReads from a block's firmware version; versions the rule does
