@@ -1,0 +1,11 @@
+add_library(kelvra_platform_file STATIC)
+if(WIN32)
+    target_sources(kelvra_platform_file PRIVATE
+        ${CMAKE_CURRENT_SOURCE_DIR}/win32/Win32OutputFile.cpp
+        ${CMAKE_CURRENT_SOURCE_DIR}/win32/Utf16.cpp
+    )
+else()
+    target_sources(kelvra_platform_file PRIVATE
+        ${CMAKE_CURRENT_SOURCE_DIR}/posix/PosixOutputFile.cpp
+    )
+endif()
