@@ -1,0 +1,230 @@
+#include "download/DownloadWorker.h"
+
+#include "download/WavFormat.h"
+#include "link/LinkBytes.h"
+
+namespace kelvra {
+
+namespace {
+
+struct StreamCounters {
+    std::uint32_t bytesLeft;
+    std::uint32_t sectorIndex;
+    std::int32_t batchLeft;
+
+    static StreamCounters of(const CBlockPort& block) {
+        return {block.bytesLeft, block.sectorIndex, block.batchLeft};
+    }
+    void restore(CBlockPort& block) const {
+        block.bytesLeft = bytesLeft;
+        block.sectorIndex = sectorIndex;
+        block.batchLeft = batchLeft;
+    }
+};
+
+class Worker {
+public:
+    explicit Worker(DownloadContext& context)
+        : a_(context.slotA),
+          b_(context.slotB),
+          table_(context.recordTable),
+          job_(context.job),
+          host_(context.host) {}
+
+    void run();
+
+private:
+    enum class Outcome { Continue, Ended };
+
+    Outcome beginRecord();
+    Outcome movePair();
+    void finishJob();
+    void transferFailure();
+    void fileFailure();
+    BlockDescription description(const CBlockPort& block, int slot) const;
+
+    CBlockPort& a_;
+    CBlockPort& b_;
+    RecordInfo* table_;
+    DownloadJob& job_;
+    DownloadHost& host_;
+    std::uint8_t sectorA_[kSectorSize] = {};
+    std::uint8_t sectorB_[kSectorSize] = {};
+    std::uint8_t frames_[2 * kSectorSize] = {};
+};
+
+void Worker::run() {
+    if (a_.bytesLeft != 0) {
+        // Resuming an interrupted record: both blocks are asked again from their own
+        // sectorIndex, also a block whose batch was cut short.
+        a_.batchLeft = 0;
+        b_.batchLeft = 0;
+        a_.requestSectors();
+        b_.requestSectors();
+    }
+    for (;;) {
+        if (!host_.windowOpen()) {
+            return;
+        }
+        const Outcome outcome = a_.bytesLeft == 0 ? beginRecord() : movePair();
+        if (outcome == Outcome::Ended) {
+            return;
+        }
+    }
+}
+
+BlockDescription Worker::description(const CBlockPort& block, int slot) const {
+    if (!block.inRecord) {
+        return BlockDescription{};
+    }
+    const RecordInfo& row = table_[job_.currentRow];
+    const int copy = job_.slotsExchanged ? 1 - slot : slot;
+    return describeBlock(row.setting2[copy], row.setting1[copy], block.serialYear, block.firmware,
+                         block.serialNumber);
+}
+
+Worker::Outcome Worker::beginRecord() {
+    if (job_.queuePos >= job_.queueLength) {
+        finishJob();
+        return Outcome::Ended;
+    }
+    const DownloadItem& item = job_.downloadQueue[static_cast<std::size_t>(job_.queuePos)];
+    a_.inRecord = item.useA;
+    b_.inRecord = item.useB;
+    job_.currentSwapped = item.swapped != 0;
+    job_.currentRow = item.row;
+    a_.bytesLeft = item.channelBytes();
+    b_.bytesLeft = item.channelBytes();
+    if (!a_.addressedReads || !b_.addressedReads) {
+        job_.retryCount = 0;
+    }
+
+    RecordInfo& row = table_[job_.currentRow];
+    if (row.month > 12) {
+        row.month = 0;
+    }
+    if (!job_.outputFile.open(wavFileName(row))) {
+        host_.fatalError("Unable to create file");
+        return Outcome::Ended;
+    }
+    std::uint8_t header[kWavHeaderSize];
+    const BlockDescription describedA = description(a_, 0);
+    const BlockDescription describedB = description(b_, 1);
+    buildWavHeader(header, a_.bytesLeft, item.sampleRate,
+                   job_.currentSwapped ? describedB : describedA,
+                   job_.currentSwapped ? describedA : describedB);
+    if (!job_.outputFile.write(header, sizeof header)) {
+        fileFailure();
+        return Outcome::Ended;
+    }
+    if (a_.bytesLeft == 0) {
+        // A record of no length is complete with its header; its blocks are not asked.
+        if (!job_.outputFile.close()) {
+            fileFailure();
+            return Outcome::Ended;
+        }
+        ++job_.queuePos;
+        return Outcome::Continue;
+    }
+    if (!a_.startRecord(static_cast<std::uint8_t>(item.addrA & 0xFF),
+                        static_cast<std::uint8_t>(item.recordIndex & 0xFF))) {
+        host_.fatalError("Unable to write communication port A2");
+        return Outcome::Ended;
+    }
+    if (!b_.startRecord(static_cast<std::uint8_t>(item.addrB & 0xFF),
+                        static_cast<std::uint8_t>(item.recordIndex & 0xFF))) {
+        host_.fatalError("Unable to write communication port B2");
+        return Outcome::Ended;
+    }
+    return Outcome::Continue;
+}
+
+Worker::Outcome Worker::movePair() {
+    const std::uint32_t h = a_.bytesLeft >= kSectorSize ? kSectorSize : a_.bytesLeft;
+    const StreamCounters beforeA = StreamCounters::of(a_);
+    if (!a_.readSector(sectorA_)) {
+        transferFailure();
+        return Outcome::Ended;
+    }
+    if (!b_.readSector(sectorB_)) {
+        // Block A's sector of this pair is not written: take block A back to it, so both
+        // channels resume at the same sector.
+        beforeA.restore(a_);
+        transferFailure();
+        return Outcome::Ended;
+    }
+    interleaveFrames(job_.currentSwapped ? sectorB_ : sectorA_,
+                     job_.currentSwapped ? sectorA_ : sectorB_, h, frames_);
+    if (!job_.outputFile.write(frames_, 2 * h)) {
+        fileFailure();
+        return Outcome::Ended;
+    }
+    bool recordComplete = false;
+    if (a_.bytesLeft == 0) {
+        if (!job_.outputFile.close()) {
+            fileFailure();
+            return Outcome::Ended;
+        }
+        ++job_.queuePos;
+        recordComplete = true;
+    }
+    job_.jobBytesLeft = job_.jobBytesLeft > h ? job_.jobBytesLeft - h : 0;
+    if (recordComplete && job_.queuePos >= job_.queueLength) {
+        finishJob();
+        return Outcome::Ended;
+    }
+    host_.drawProgress(job_.jobBytesTotal, job_.jobBytesLeft);
+    return Outcome::Continue;
+}
+
+void Worker::finishJob() {
+    job_.recoveryPending = false;
+    host_.restoreIdleControls();
+    job_.workerRunning = false;
+    host_.resumeTimers(false);
+}
+
+void Worker::transferFailure() {
+    job_.savedIdentity = {a_.present,      b_.present,    a_.serialNumber,
+                          b_.serialNumber, a_.serialYear, b_.serialYear};
+    closeBlock(a_);
+    closeBlock(b_);
+    job_.recoveryPending = true;
+    ++job_.retryCount;
+    job_.workerRunning = false;
+    // Timers last: a tick must not meet the slots half closed.
+    host_.resumeTimers(true);
+}
+
+void Worker::fileFailure() {
+    // The file cannot hold the record: the job stops here and the window returns to idle.
+    // The blocks are in mid-stream, so both are closed and found anew.
+    job_.outputFile.close();
+    a_.bytesLeft = 0;
+    b_.bytesLeft = 0;
+    closeBlock(a_);
+    closeBlock(b_);
+    job_.recoveryPending = false;
+    host_.showMessage("Unable to write file");
+    host_.restoreIdleControls();
+    host_.blocksChanged();
+    job_.workerRunning = false;
+    host_.resumeTimers(false);
+}
+
+}  // namespace
+
+void downloadWorker(DownloadContext& context) {
+    Worker(context).run();
+}
+
+int progressBoundary(int left, int right, std::uint32_t jobBytesTotal, std::uint32_t jobBytesLeft) {
+    if (jobBytesTotal == 0) {
+        return left;
+    }
+    const double done = static_cast<double>(jobBytesTotal) - static_cast<double>(jobBytesLeft);
+    return left + static_cast<int>(static_cast<double>(right - left) * done /
+                                   static_cast<double>(jobBytesTotal));
+}
+
+}  // namespace kelvra
