@@ -42,6 +42,7 @@ void LinkMonitor::tick() {
     if (pingBlock(slotA_) || pingBlock(slotB_)) {
         closeBlock(slotA_);
         closeBlock(slotB_);
+        ++slotChanges_;
         if (!host_.recoveryPending()) {
             host_.blocksChanged();
         }
@@ -118,6 +119,7 @@ void LinkMonitor::greetPort(int index) {
     slot.handle = std::move(opened.port);
     slot.portIndex = index;
     applyCapabilities(slot, slot.firmware);
+    ++slotChanges_;
     if (!host_.recoveryPending()) {
         host_.blocksChanged();
     }

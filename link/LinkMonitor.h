@@ -43,6 +43,8 @@ public:
     }
     int rescanCountdown() const { return rescanCountdown_; }
     bool clockSet() const { return clockSet_; }
+    // Grows whenever a block is placed or a slot is emptied by the monitor.
+    unsigned slotChanges() const { return slotChanges_; }
 
 private:
     void greetPort(int index);
@@ -55,6 +57,7 @@ private:
     std::array<bool, platform::kPortCount> portWorthTrying_;
     int rescanCountdown_ = 0;
     bool clockSet_ = false;
+    unsigned slotChanges_ = 0;
 };
 
 }  // namespace kelvra

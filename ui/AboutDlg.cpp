@@ -1,0 +1,7 @@
+#include "ui/AboutDlg.h"
+
+namespace kelvra {
+
+CAboutDlg::CAboutDlg() : CDialog(IDD_ABOUTBOX) {}
+
+}  // namespace kelvra

@@ -1,0 +1,13 @@
+#pragma once
+
+#include "platform/dialog/Framework.h"
+
+namespace kelvra {
+
+// The About box: the application's name, nothing to press.
+class CAboutDlg : public platform::CDialog {
+public:
+    CAboutDlg();
+};
+
+}  // namespace kelvra

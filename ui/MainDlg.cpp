@@ -1,0 +1,386 @@
+#include "ui/MainDlg.h"
+
+#include <cstdio>
+
+#include "download/Recovery.h"
+#include "link/LinkExchanges.h"
+#include "records/DirEntry.h"
+#include "records/RecordListLine.h"
+#include "records/RecordTableBuilder.h"
+#include "ui/AboutDlg.h"
+#include "ui/ParamSet.h"
+
+namespace kelvra {
+
+using namespace platform;
+
+namespace {
+
+constexpr COLORREF kProgressDone = 0xFF0000;  // blue in the 0x00BBGGRR layout
+constexpr COLORREF kProgressToDo = 0xFFFFFF;
+
+void describeSlot(CMainDlg& window, const CBlockPort& block, int serialLabel, int firmwareLabel) {
+    if (!block.present) {
+        window.SetItemText(serialLabel, "");
+        window.SetItemText(firmwareLabel, "");
+        return;
+    }
+    char serial[32];
+    char firmware[48];
+    std::snprintf(serial, sizeof serial, "S/N:   %4d-%03d", block.serialYear + 2000,
+                  block.serialNumber);
+    std::snprintf(firmware, sizeof firmware, "Прошивка: %2d.%1d", block.firmware / 10,
+                  block.firmware % 10);
+    window.SetItemText(serialLabel, serial);
+    window.SetItemText(firmwareLabel, firmware);
+}
+
+}  // namespace
+
+CMainDlg::CMainDlg(SerialBackend& serialBackend, Clock& clock)
+    : CDialog(IDD_MAIN_DIALOG),
+      icon_(LoadIconResource(IDR_MAINFRAME)),
+      monitor_(slotA, slotB, serialBackend, clock, *this) {}
+
+CMainDlg::~CMainDlg() = default;
+
+const MessageMap& CMainDlg::GetMessageMap() const {
+    static constexpr MessageMapEntry kEntries[] = {
+        onSysCommand<&CMainDlg::OnSysCommand>(),
+        onPaint<&CMainDlg::OnPaint>(),
+        onQueryDragIcon<&CMainDlg::OnQueryDragIcon>(),
+        onTimer<&CMainDlg::OnTimer>(),
+        onBnClicked<&CMainDlg::OnClearMemory>(IDC_CLEAR_MEMORY),
+        onStnDblClk<&CMainDlg::OnSerialADblClk>(IDC_SERIAL_A),
+        onBnClicked<&CMainDlg::OnReadSelected>(IDC_READ_SELECTED),
+        onStnDblClk<&CMainDlg::OnSerialBDblClk>(IDC_SERIAL_B),
+        onLbnDblClk<&CMainDlg::OnRecordListDblClk>(IDC_RECORD_LIST),
+    };
+    static constexpr MessageMap kMap{kEntries};
+    return kMap;
+}
+
+bool CMainDlg::OnInitDialog() {
+    CDialog::OnInitDialog();
+    if (HasSystemMenu()) {
+        const std::string aboutItem = LoadStringResource(IDS_ABOUTBOX);
+        if (!aboutItem.empty()) {
+            AppendSystemMenu(MF_SEPARATOR);
+            AppendSystemMenu(MF_STRING, IDM_ABOUTBOX, aboutItem);
+        }
+    }
+    SetIcon(icon_, true);
+    SetIcon(icon_, false);
+    job.recoveryPending = false;
+    job.retryCount = 0;
+    SetTimer(kMonitorTimer, kMonitorPeriodMs);
+    return true;
+}
+
+void CMainDlg::OnSysCommand(unsigned command) {
+    if ((command & 0xFFF0) == IDM_ABOUTBOX) {
+        CAboutDlg about;
+        about.DoModal();
+        return;
+    }
+    CDialog::OnSysCommand(command);
+}
+
+void CMainDlg::OnPaint() {
+    if (IsIconic()) {
+        PaintIconic(icon_);
+        return;
+    }
+    CDialog::OnPaint();
+}
+
+IconHandle CMainDlg::OnQueryDragIcon() { return icon_; }
+
+void CMainDlg::OnTimer(unsigned timerId) {
+    // A fatal message is on screen and the window is about to close: nothing more is sent.
+    if (closing_) {
+        return;
+    }
+    if (timerId == kMonitorTimer) {
+        monitor_.tick();
+    } else if (timerId == kRecoveryTimer) {
+        onRecoveryTick();
+    }
+    if (!closing_) {
+        CDialog::OnTimer(timerId);
+    }
+}
+
+void CMainDlg::showBlockStatus() {
+    describeSlot(*this, slotA, IDC_SERIAL_A, IDC_FIRMWARE_A);
+    describeSlot(*this, slotB, IDC_SERIAL_B, IDC_FIRMWARE_B);
+}
+
+void CMainDlg::RefreshRecordList() {
+    CListBox list = GetListBox(IDC_RECORD_LIST);
+    list.ResetContent();
+    list.SetTabStops(kRecordListTabStop);
+
+    RecordTableBuilder table;
+    CBlockPort* const slots[2] = {&slotA, &slotB};
+    for (int slot = 0; slot < 2; ++slot) {
+        CBlockPort& block = *slots[slot];
+        if (!block.present) {
+            continue;
+        }
+        const DirectoryListing listing = readDirectory(*block.handle);
+        for (int i = 0; i < listing.entryCount; ++i) {
+            table.addEntry(DirEntry::fromBytes(listing.entries[static_cast<std::size_t>(i)].data()),
+                           slot, block.firmware);
+        }
+        switch (listing.failure) {
+            case DirectoryFailure::None:
+                break;
+            case DirectoryFailure::NotWritten:
+                fatalLinkError("Unable to write communication port1");
+                return;
+            case DirectoryFailure::ShortEntry:
+                fatalLinkError("Unable to read communication port");
+                return;
+            case DirectoryFailure::NoAck:
+                fatalLinkError("No Acknowledge");
+                return;
+        }
+    }
+    table.sortAndMerge();
+    const int rows = table.rowCount() < kRecordRows ? table.rowCount() : kRecordRows;
+    for (int i = 0; i < rows; ++i) {
+        recordTable[static_cast<std::size_t>(i)] = table.row(i);
+        list.InsertString(i, recordListLine(table.row(i)));
+    }
+    if (table.rowCount() > kRecordRows) {
+        AfxMessageBox("More than 320 records: the latest ones are not listed");
+    }
+}
+
+void CMainDlg::OnClearMemory() {
+    if (AfxMessageBox("Вы уверены?", MB_OKCANCEL) != IDOK || job.transferActive()) {
+        return;
+    }
+    bool lastWritten = true;
+    if (slotA.present) {
+        lastWritten = sendClearMemory(*slotA.handle);
+    }
+    if (slotB.present && lastWritten) {
+        lastWritten = sendClearMemory(*slotB.handle);
+    }
+    if (!lastWritten) {
+        fatalLinkError("Unable to write communication port");
+        return;
+    }
+    for (CBlockPort* block : {&slotA, &slotB}) {
+        if (block->present && !awaitClearMemoryAck(*block->handle)) {
+            fatalLinkError("No Acknowledge");
+            return;
+        }
+    }
+    RefreshRecordList();
+}
+
+void CMainDlg::OnRecordListDblClk() {
+    // The worker owns the ports and reads the table while a download runs or waits.
+    if (job.transferActive()) {
+        return;
+    }
+    CListBox list = GetListBox(IDC_RECORD_LIST);
+    const int line = list.GetCaretIndex();
+    if (line < 0 || line >= list.GetCount()) {
+        return;
+    }
+    const RecordInfo row = recordTable[static_cast<std::size_t>(line)];
+    if (row.recordNo != 1 || !slotA.present || !slotB.present) {
+        return;
+    }
+    const unsigned changesBefore = monitor_.slotChanges();
+    if (AfxMessageBox("Удалить?", MB_OKCANCEL) != IDOK) {
+        return;
+    }
+    // Timer 1 ran while the question was open; if it placed or lost a block, the line the
+    // user confirmed may no longer name these entries.
+    if (monitor_.slotChanges() == changesBefore && !closing_) {
+        if (row.addrA != kNoCopy) {
+            deleteEntry(*slotA.handle, static_cast<std::uint8_t>(row.addrA & 0xFF));
+        }
+        if (row.addrB != kNoCopy) {
+            deleteEntry(*slotB.handle, static_cast<std::uint8_t>(row.addrB & 0xFF));
+        }
+    }
+    RefreshRecordList();
+}
+
+void CMainDlg::OnSerialADblClk() { openFactorySetup(slotA); }
+
+void CMainDlg::OnSerialBDblClk() { openFactorySetup(slotB); }
+
+void CMainDlg::openFactorySetup(CBlockPort& block) {
+    // During a transfer the worker owns the ports.
+    if (!block.present || !block.serviceFlag || job.transferActive()) {
+        return;
+    }
+    const unsigned lentAt = monitor_.slotChanges();
+    CParamSet dialog([this, &block, lentAt]() -> SerialPort* {
+        // The port is lent only while the block that was greeted stays in its slot.
+        if (!block.present || monitor_.slotChanges() != lentAt) {
+            return nullptr;
+        }
+        return block.handle.get();
+    });
+    dialog.DoModal();
+    if (!closing_) {
+        RefreshRecordList();
+    }
+}
+
+void CMainDlg::OnReadSelected() {
+    if ((!slotA.present && !slotB.present) || job.transferActive()) {
+        return;
+    }
+    CListBox list = GetListBox(IDC_RECORD_LIST);
+    const int selected = list.GetSelCount();
+    if (selected <= 0) {
+        return;
+    }
+    if (selected > kQueueCapacity) {
+        AfxMessageBox("Too many records selected: at most 160 can be read at once");
+        return;
+    }
+    const auto folder = BrowseForFolder("Выберите папку для сохранения");
+    if (!folder) {
+        return;
+    }
+    // The picker let timer 1 run: the selection is read again now, in one piece, and the
+    // job is built from exactly the lines read.
+    int lines[kRecordRows];
+    const int count = list.GetSelItems(kRecordRows, lines);
+    if (count <= 0 || count > kQueueCapacity || (!slotA.present && !slotB.present) || closing_) {
+        return;
+    }
+    ChangeCurrentDirectory(*folder);
+    KillTimer(kMonitorTimer);
+
+    job.recoveryPending = false;
+    job.retryCount = 0;
+    job.slotsExchanged = false;
+    slotA.bytesLeft = 0;
+    slotB.bytesLeft = 0;
+    job.queueLength = count;
+    job.queuePos = 0;
+    job.jobBytesTotal = 0;
+    for (int i = 0; i < count; ++i) {
+        const RecordInfo& row = recordTable[static_cast<std::size_t>(lines[i])];
+        DownloadItem item;
+        item.useA = slotA.present && row.addrA != kNoCopy;
+        item.useB = slotB.present && row.addrB != kNoCopy;
+        item.addrA = item.useA ? row.addrA : kNoCopy;
+        item.addrB = item.useB ? row.addrB : kNoCopy;
+        item.sampleRate = row.sampleRate;
+        item.duration = row.duration;
+        item.recordIndex = row.recordNo - 1;
+        item.row = lines[i];
+        item.swapped = row.swapped;
+        job.jobBytesTotal += item.channelBytes();
+        job.downloadQueue[static_cast<std::size_t>(i)] = item;
+    }
+    job.jobBytesLeft = job.jobBytesTotal;
+
+    ShowItem(IDC_PROGRESS, true);
+    EnableItem(IDC_READ_SELECTED, false);
+    EnableItem(IDC_CLEAR_MEMORY, false);
+    startWorker();
+}
+
+void CMainDlg::startWorker() {
+    job.workerRunning = true;
+    if (!AfxBeginThread(&CMainDlg::workerEntry, this)) {
+        job.workerRunning = false;
+        job.recoveryPending = false;
+        job.outputFile.close();
+        restoreIdleControls();
+        SetTimer(kMonitorTimer, kMonitorPeriodMs);
+    }
+}
+
+unsigned CMainDlg::workerEntry(void* window) {
+    auto& self = *static_cast<CMainDlg*>(window);
+    DownloadContext context{self.slotA, self.slotB, self.recordTable.data(), self.job, self};
+    downloadWorker(context);
+    return 0;
+}
+
+void CMainDlg::onRecoveryTick() {
+    switch (recoveryTick(slotA, slotB, job)) {
+        case RecoveryStep::Wait:
+            return;
+        case RecoveryStep::GiveUp:
+            giveUpRecovery();
+            return;
+        case RecoveryStep::StartWorker:
+            KillTimer(kRecoveryTimer);
+            KillTimer(kMonitorTimer);
+            startWorker();
+            return;
+    }
+}
+
+void CMainDlg::giveUpRecovery() {
+    KillTimer(kRecoveryTimer);
+    AfxMessageBox("Unable to read communication port");
+    restoreIdleControls();
+    job.recoveryPending = false;
+    slotA.bytesLeft = 0;
+    slotB.bytesLeft = 0;
+    closeBlock(slotA);
+    closeBlock(slotB);
+    showBlockStatus();
+    RefreshRecordList();
+    job.outputFile.close();
+}
+
+bool CMainDlg::recoveryPending() const { return job.recoveryPending; }
+
+void CMainDlg::blocksChanged() {
+    showBlockStatus();
+    RefreshRecordList();
+}
+
+void CMainDlg::fatalLinkError(const char* message) {
+    closing_ = true;
+    AfxMessageBox(message, MB_OK);
+    SendCloseMessage();
+}
+
+bool CMainDlg::closing() const { return closing_; }
+
+void CMainDlg::resumeTimers(bool recovery) {
+    SetTimer(kMonitorTimer, kMonitorPeriodMs);
+    if (recovery) {
+        SetTimer(kRecoveryTimer, kRecoveryPeriodMs);
+    }
+}
+
+void CMainDlg::drawProgress(std::uint32_t jobBytesTotal, std::uint32_t jobBytesLeft) {
+    const CRect area = GetItemClientRect(IDC_PROGRESS);
+    const int boundary = progressBoundary(area.left, area.right, jobBytesTotal, jobBytesLeft);
+    FillSolidRect(IDC_PROGRESS, CRect{area.left, area.top, boundary, area.bottom}, kProgressDone);
+    FillSolidRect(IDC_PROGRESS, CRect{boundary, area.top, area.right, area.bottom},
+                  kProgressToDo);
+}
+
+void CMainDlg::restoreIdleControls() {
+    ShowItem(IDC_PROGRESS, false);
+    EnableItem(IDC_READ_SELECTED, true);
+    EnableItem(IDC_CLEAR_MEMORY, true);
+}
+
+void CMainDlg::showMessage(const char* message) { AfxMessageBox(message, MB_OK); }
+
+void CMainDlg::fatalError(const char* message) { fatalLinkError(message); }
+
+bool CMainDlg::windowOpen() const { return IsWindowOpen(); }
+
+}  // namespace kelvra

@@ -1,0 +1,83 @@
+#pragma once
+
+#include <array>
+#include <atomic>
+
+#include "download/DownloadJob.h"
+#include "download/DownloadWorker.h"
+#include "link/BlockPort.h"
+#include "link/LinkMonitor.h"
+#include "platform/clock/Clock.h"
+#include "platform/dialog/Framework.h"
+#include "platform/serial/SerialPort.h"
+#include "records/RecordInfo.h"
+
+namespace kelvra {
+
+inline constexpr unsigned kMonitorTimer = 1;
+inline constexpr unsigned kMonitorPeriodMs = 1000;
+inline constexpr unsigned kRecoveryTimer = 3;
+inline constexpr unsigned kRecoveryPeriodMs = 10000;
+
+// The main window. It owns the whole station: both block ports, the record table, the
+// download job and its file, and routes every tick and user action to the code that
+// handles it.
+class CMainDlg : public platform::CDialog, private LinkMonitorHost, private DownloadHost {
+public:
+    CMainDlg(platform::SerialBackend& serialBackend, platform::Clock& clock);
+    ~CMainDlg() override;
+
+    // Refreshes the four block panel labels from slots A and B.
+    void showBlockStatus();
+    // Reads both blocks' directories into the record table and the record list.
+    void RefreshRecordList();
+
+    // Station state, read by tests and by the dialogs this window opens.
+    CBlockPort slotA;
+    CBlockPort slotB;
+    std::array<RecordInfo, kRecordRows> recordTable{};
+    DownloadJob job;
+    const LinkMonitor& linkMonitor() const { return monitor_; }
+
+protected:
+    bool OnInitDialog() override;
+    const platform::MessageMap& GetMessageMap() const override;
+
+private:
+    void OnSysCommand(unsigned command);
+    void OnPaint();
+    platform::IconHandle OnQueryDragIcon();
+    void OnTimer(unsigned timerId);
+    void OnClearMemory();
+    void OnReadSelected();
+    void OnRecordListDblClk();
+    void OnSerialADblClk();
+    void OnSerialBDblClk();
+
+    void openFactorySetup(CBlockPort& block);
+    void onRecoveryTick();
+    void giveUpRecovery();
+    void startWorker();
+    static unsigned workerEntry(void* window);
+
+    // LinkMonitorHost
+    bool recoveryPending() const override;
+    void blocksChanged() override;
+    void fatalLinkError(const char* message) override;
+    bool closing() const override;
+
+    // DownloadHost
+    void resumeTimers(bool recovery) override;
+    void drawProgress(std::uint32_t jobBytesTotal, std::uint32_t jobBytesLeft) override;
+    void restoreIdleControls() override;
+    void showMessage(const char* message) override;
+    void fatalError(const char* message) override;
+    bool windowOpen() const override;
+
+    platform::IconHandle icon_ = nullptr;
+    LinkMonitor monitor_;
+    // Set once a fatal error has asked the window to close: no tick runs after it.
+    std::atomic<bool> closing_{false};
+};
+
+}  // namespace kelvra
