@@ -4,9 +4,14 @@ add_library(kelvra_platform_serial STATIC
 if(WIN32)
     target_sources(kelvra_platform_serial PRIVATE
         ${CMAKE_CURRENT_SOURCE_DIR}/win32/Win32SerialPort.cpp
+        ${CMAKE_CURRENT_SOURCE_DIR}/win32/Win32SerialBackend.cpp
+        ${CMAKE_CURRENT_SOURCE_DIR}/win32/Win32Clock.cpp
     )
 else()
     target_sources(kelvra_platform_serial PRIVATE
         ${CMAKE_CURRENT_SOURCE_DIR}/posix/PosixSerialPort.cpp
+        ${CMAKE_CURRENT_SOURCE_DIR}/posix/PosixSerialBackend.cpp
+        ${CMAKE_CURRENT_SOURCE_DIR}/posix/PosixPortDirectory.cpp
+        ${CMAKE_CURRENT_SOURCE_DIR}/posix/PosixClock.cpp
     )
 endif()

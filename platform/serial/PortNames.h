@@ -18,7 +18,9 @@ std::string linuxComDeviceName(int index, const std::string& portDirectory);
 // The user's port directory: $XDG_RUNTIME_DIR/kelvra/ports, else /tmp/kelvra-<uid>/ports.
 std::string linuxPortDirectory();
 
-// The device name that this platform's serial backend opens for COM(index + 1).
+// The device name that this platform's serial backend opens for COM(index + 1). On Linux the
+// links in linuxPortDirectory() count only if that is a real directory of this user or root
+// that nobody else may write to; otherwise the fixed device list applies.
 std::string blockPortDeviceName(int index);
 
 }  // namespace kelvra::platform

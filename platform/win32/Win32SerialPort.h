@@ -1,0 +1,30 @@
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+#include "platform/serial/SerialPort.h"
+
+namespace kelvra::platform {
+
+// A COM port opened with the block's queue sizes, time-outs and line settings.
+class Win32SerialPort final : public SerialPort {
+public:
+    explicit Win32SerialPort(HANDLE handle) : handle_(handle) {}
+    ~Win32SerialPort() override;
+
+    Win32SerialPort(const Win32SerialPort&) = delete;
+    Win32SerialPort& operator=(const Win32SerialPort&) = delete;
+
+    std::size_t write(const std::uint8_t* bytes, std::size_t count) override;
+    std::size_t read(std::uint8_t* bytes, std::size_t count) override;
+
+private:
+    HANDLE handle_;
+};
+
+// Opens a COM device exclusively; only the final SetCommState decides whether it is Ready.
+OpenedPort openWin32SerialPort(const std::string& deviceName);
+
+}  // namespace kelvra::platform
