@@ -1,0 +1,107 @@
+#include <gtest/gtest.h>
+
+#include "tests/support/blocksim_bytes.h"
+#include "tools/blocksim/ControlCommand.h"
+
+namespace kelvra::test {
+namespace {
+
+using blocksim::ControlCommand;
+
+ControlCommand parsed(const std::string& line) {
+    auto result = blocksim::parseControlCommand(line);
+    if (const auto* error = std::get_if<std::string>(&result)) {
+        ADD_FAILURE() << line << ": " << *error;
+        return {};
+    }
+    return std::get<ControlCommand>(result);
+}
+
+std::string errorOf(const std::string& line) {
+    auto result = blocksim::parseControlCommand(line);
+    const auto* error = std::get_if<std::string>(&result);
+    return error != nullptr ? *error : "accepted";
+}
+
+TEST(ControlCommand, ParsesEveryCommand) {
+    const ControlCommand unplug = parsed("unplug COM3 3000");
+    EXPECT_EQ(unplug.kind, ControlCommand::Kind::Unplug);
+    EXPECT_EQ(unplug.com, 3);
+    EXPECT_EQ(unplug.unplug.forMs, 3000u);
+    EXPECT_FALSE(unplug.unplug.otherSlot);
+
+    const ControlCommand after = parsed("  unplug-after COM29 0x10 250 swap\r");
+    EXPECT_EQ(after.kind, ControlCommand::Kind::UnplugAfter);
+    EXPECT_EQ(after.com, 29);
+    EXPECT_EQ(after.unplug.afterSectors, 16u);
+    EXPECT_EQ(after.unplug.forMs, 250u);
+    EXPECT_TRUE(after.unplug.otherSlot);
+
+    EXPECT_TRUE(parsed("silence COM1 on").on);
+    EXPECT_FALSE(parsed("silence COM1 off").on);
+
+    const ControlCommand wrong = parsed("fault COM3 wrong-ack sector 0x55 after 2 times 1");
+    EXPECT_EQ(wrong.kind, ControlCommand::Kind::AckFault);
+    EXPECT_EQ(wrong.exchange, blocksim::Exchange::Sector);
+    EXPECT_EQ(wrong.ack.kind, blocksim::AckFault::Kind::Wrong);
+    EXPECT_EQ(wrong.ack.byte, 0x55);
+    EXPECT_EQ(wrong.ack.after, 2u);
+    EXPECT_EQ(wrong.ack.times, 1u);
+
+    const ControlCommand missing = parsed("fault COM3 missing-ack read-sector");
+    EXPECT_EQ(missing.exchange, blocksim::Exchange::ReadSector);
+    EXPECT_EQ(missing.ack.kind, blocksim::AckFault::Kind::Missing);
+
+    EXPECT_EQ(parsed("fault COM3 short-params 3").parameterBytes, 3);
+    EXPECT_EQ(parsed("fault COM3 clear").kind, ControlCommand::Kind::ClearFaults);
+    EXPECT_EQ(parsed("status").kind, ControlCommand::Kind::Status);
+    EXPECT_EQ(parsed("quit").kind, ControlCommand::Kind::Quit);
+}
+
+TEST(ControlCommand, RejectsMalformedLines) {
+    const std::vector<std::pair<std::string, std::string>> cases = {
+        {"", "empty command"},
+        {"replug COM3", "unknown command 'replug'"},
+        {"unplug COM30 100", "expected a port COM1..COM29"},
+        {"unplug COM0 100", "expected a port COM1..COM29"},
+        {"unplug 3 100", "expected a port COM1..COM29"},
+        {"unplug COM3", "expected milliseconds"},
+        {"unplug COM3 100 sideways", "unexpected 'sideways'"},
+        {"unplug-after COM3 0 100", "expected a sector count"},
+        {"silence COM3 maybe", "expected on or off"},
+        {"fault COM3 wrong-ack hello", "expected a byte 0..255"},
+        {"fault COM3 wrong-ack hello 256", "expected a byte 0..255"},
+        {"fault COM3 wrong-ack goodbye 1", "expected an exchange"},
+        {"fault COM3 missing-ack hello after", "unexpected 'after'"},
+        {"fault COM3 short-params 7", "expected a count 0..6"},
+        {"fault COM3 explode", "expected wrong-ack, missing-ack, short-params or clear"},
+        {"status now", "unexpected 'now'"},
+    };
+    for (const auto& [line, message] : cases) {
+        EXPECT_NE(errorOf(line).find(message), std::string::npos)
+            << "'" << line << "' gave: " << errorOf(line);
+    }
+}
+
+TEST(ControlCommand, FaultCommandsChangeTheBlock) {
+    blocksim::BlockSpec spec;
+    blocksim::BlockModel block(spec);
+    blocksim::applyToModel(parsed("silence COM3 on"), block);
+    EXPECT_TRUE(replyTo(block, {0x00}).empty());
+    blocksim::applyToModel(parsed("silence COM3 off"), block);
+    blocksim::applyToModel(parsed("fault COM3 wrong-ack clear 0x42"), block);
+    EXPECT_EQ(replyTo(block, {0x04}), Bytes{0x42});
+    blocksim::applyToModel(parsed("fault COM3 short-params 1"), block);
+    EXPECT_EQ(replyTo(block, {0x00}).size(), 2u);
+    blocksim::applyToModel(parsed("unplug-after COM3 7 100"), block);
+    ASSERT_TRUE(block.spec().faults.unplug);
+    EXPECT_EQ(block.spec().faults.unplug->afterSectors, 7u);
+
+    blocksim::applyToModel(parsed("fault COM3 clear"), block);
+    EXPECT_EQ(replyTo(block, {0x04}), Bytes{0x0E});
+    EXPECT_EQ(replyTo(block, {0x00}).size(), 9u);
+    EXPECT_FALSE(block.spec().faults.unplug);
+}
+
+}  // namespace
+}  // namespace kelvra::test

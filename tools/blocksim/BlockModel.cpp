@@ -1,0 +1,412 @@
+#include "tools/blocksim/BlockModel.h"
+
+#include <algorithm>
+#include <cstring>
+#include <limits>
+#include <utility>
+
+#include "link/BlockParams.h"
+#include "link/LinkBytes.h"
+#include "tools/blocksim/SampleGenerator.h"
+
+namespace kelvra::blocksim {
+
+namespace {
+
+constexpr std::uint8_t kErasedByte = 0xFF;  // memory outside the session headers
+constexpr std::uint64_t kSectorIndexSpan = 0x10000;
+
+std::uint16_t le16(const std::uint8_t* bytes) {
+    return static_cast<std::uint16_t>(bytes[0] | bytes[1] << 8);
+}
+
+std::uint32_t le32(const std::uint8_t* bytes) {
+    return static_cast<std::uint32_t>(bytes[0]) | static_cast<std::uint32_t>(bytes[1]) << 8 |
+           static_cast<std::uint32_t>(bytes[2]) << 16 | static_cast<std::uint32_t>(bytes[3]) << 24;
+}
+
+void writeDirEntry(const EntrySpec& entry, std::uint8_t* out) {
+    std::fill(out, out + kDirEntrySize, std::uint8_t{0});
+    out[0] = entry.lead;
+    out[1] = entry.recordCount;
+    std::copy(entry.entryInfo.begin(), entry.entryInfo.end(), out + 2);
+    out[6] = entry.address;
+    std::copy(entry.time.begin(), entry.time.end(), out + 8);
+    out[14] = entry.roleA ? BlockParams::kRoleA : 0;
+    std::copy(entry.setting1.begin(), entry.setting1.end(), out + 16);
+    std::copy(entry.setting2.begin(), entry.setting2.end(), out + 20);
+    out[24] = static_cast<std::uint8_t>(entry.sampleRate & 0xFF);
+    out[25] = static_cast<std::uint8_t>(entry.sampleRate >> 8);
+    out[26] = static_cast<std::uint8_t>(entry.duration & 0xFF);
+    out[27] = static_cast<std::uint8_t>(entry.duration >> 8);
+}
+
+}  // namespace
+
+std::uint32_t sessionStride(std::uint8_t firmware) {
+    const std::uint32_t seconds = firmware < 60 ? 120 : 180;
+    const std::uint32_t rate = firmware < 50 ? 21333 : 21362;
+    const std::uint32_t sectorsPerRecord = (seconds * rate * 2) >> 9;
+    return 4 * sectorsPerRecord + 6;
+}
+
+BlockModel::BlockModel(BlockSpec spec) : spec_(std::move(spec)) {
+    fireUnplugWhenDue();
+}
+
+void BlockModel::receive(const std::uint8_t* bytes, std::size_t count) {
+    received_.insert(received_.end(), bytes, bytes + count);
+    for (std::size_t i = 0; i < count; ++i) {
+        if (spec_.faults.silent || unplugDue_) {
+            return;
+        }
+        request_.push_back(bytes[i]);
+        if (request_.size() == requestLength(request_.front())) {
+            handle(request_.data());
+            request_.clear();
+        }
+    }
+}
+
+std::size_t BlockModel::takeOutput(std::uint8_t* out, std::size_t max) {
+    const std::size_t count = std::min(max, pendingOutput());
+    if (count > 0) {
+        std::memcpy(out, output_.data() + outputStart_, count);
+        outputStart_ += count;
+    }
+    if (outputStart_ == output_.size()) {
+        output_.clear();
+        outputStart_ = 0;
+    }
+    return count;
+}
+
+void BlockModel::discardOutput() {
+    output_.clear();
+    outputStart_ = 0;
+}
+
+void BlockModel::reset() {
+    request_.clear();
+    discardOutput();
+    state_ = StreamState::Idle;
+    lastRecordKey_.reset();
+    lastSector_ = 0;
+    sectorsSinceArmed_ = 0;
+    unplugDue_.reset();
+}
+
+void BlockModel::setFaults(const Faults& faults) {
+    spec_.faults = faults;
+    sectorsSinceArmed_ = 0;
+    fireUnplugWhenDue();
+}
+
+void BlockModel::setShortParams(std::optional<std::uint8_t> parameterBytes) {
+    spec_.faults.shortParams = parameterBytes;
+}
+
+void BlockModel::setAckFault(Exchange exchange, std::optional<AckFault> fault) {
+    spec_.faults.ack(exchange) = fault;
+}
+
+void BlockModel::armUnplug(std::optional<UnplugFault> fault) {
+    spec_.faults.unplug = fault;
+    sectorsSinceArmed_ = 0;
+    fireUnplugWhenDue();
+}
+
+void BlockModel::fireUnplugWhenDue() {
+    if (spec_.faults.unplug && sectorsSinceArmed_ >= spec_.faults.unplug->afterSectors) {
+        unplugDue_ = spec_.faults.unplug;
+        spec_.faults.unplug.reset();
+    }
+}
+
+std::size_t BlockModel::requestLength(std::uint8_t command) const {
+    switch (command) {
+        case CmdStreamStart:
+            return 3;
+        case CmdDelete:
+            return 2;
+        case CmdSetClock:
+            return 7;
+        case CmdConfig:
+            return ConfigFrame::kSize;
+        case CmdReadSector:
+        case CmdSectorRequest:
+            return 5;
+        case CmdBatchRequest:
+            return 6;  // the 5-byte request and the count written after it
+        default:
+            return 1;
+    }
+}
+
+void BlockModel::handle(const std::uint8_t* request) {
+    const std::uint8_t command = request[0];
+    if (state_ == StreamState::BasicAwaitContinue) {
+        if (command == StreamContinue) {
+            continueBasicStream();
+            return;
+        }
+        // The tool gave up on the stream and went on with something else.
+        state_ = StreamState::Idle;
+    }
+    const StreamMode mode = streamModeFor(spec_.firmware);
+    switch (command) {
+        case CmdHello:
+            sendHello();
+            break;
+        case CmdDirectory:
+            sendDirectory();
+            break;
+        case CmdStreamStart:
+            if (mode == StreamMode::Basic) {
+                startBasicStream(request[1], request[2]);
+            }
+            break;
+        case CmdDelete: {
+            const auto found =
+                std::find_if(spec_.entries.begin(), spec_.entries.end(),
+                             [&](const EntrySpec& entry) { return entry.address == request[1]; });
+            if (found != spec_.entries.end()) {
+                spec_.entries.erase(found);
+            }
+            sendAck(Exchange::Delete);
+            break;
+        }
+        case CmdClearMemory:
+            spec_.entries.clear();
+            sendAck(Exchange::Clear);
+            break;
+        case CmdSetClock: {
+            BcdDateTime clock{};
+            std::copy(request + 1, request + 7, clock.begin());
+            spec_.clock = clock;
+            sendAck(Exchange::Clock);
+            break;
+        }
+        case CmdConfig:
+            applyConfig(request);
+            sendAck(Exchange::Config);
+            break;
+        case CmdReadSector:
+            sendMemorySector(le32(request + 1));
+            break;
+        case CmdSectorRequest:
+            if (mode == StreamMode::SingleSectors) {
+                sendAddressedSectors(request[1], request[2], le16(request + 3), 1);
+            }
+            break;
+        case CmdBatchRequest:
+            if (mode == StreamMode::Batches && request[5] >= 1 && request[5] <= kMaxBatchSectors) {
+                sendAddressedSectors(request[1], request[2], le16(request + 3), request[5]);
+            }
+            break;
+        default:
+            break;
+    }
+}
+
+void BlockModel::sendHello() {
+    const std::uint8_t flags = static_cast<std::uint8_t>(
+        (spec_.roleA ? BlockParams::kRoleA : 0) | (spec_.service ? BlockParams::kService : 0));
+    const std::array<std::uint8_t, BlockParams::kSize> params = {
+        spec_.serialYear,
+        static_cast<std::uint8_t>(spec_.serialNumber & 0xFF),
+        static_cast<std::uint8_t>(spec_.serialNumber >> 8),
+        spec_.firmware,
+        flags,
+        0,
+        0,
+    };
+    put(ReplyHello);
+    const std::size_t sent =
+        spec_.faults.shortParams
+            ? std::min<std::size_t>(*spec_.faults.shortParams, BlockParams::kSize - 1)
+            : BlockParams::kSize;
+    std::copy(params.begin(), params.begin() + static_cast<std::ptrdiff_t>(sent),
+              appendOutput(sent));
+    if (!spec_.faults.shortParams) {
+        sendAck(Exchange::Hello);
+    }
+}
+
+void BlockModel::sendDirectory() {
+    const std::size_t count =
+        std::min(spec_.entries.size(), static_cast<std::size_t>(kMaxDirEntries));
+    for (std::size_t i = 0; i < count; ++i) {
+        writeDirEntry(spec_.entries[i], appendOutput(kDirEntrySize));
+    }
+    if (count < static_cast<std::size_t>(kMaxDirEntries)) {
+        put(DirEnd);
+    }
+    sendAck(Exchange::Directory);
+}
+
+void BlockModel::applyConfig(const std::uint8_t* frame) {
+    ConfigFrameBytes bytes{};
+    std::copy(frame, frame + ConfigFrame::kSize, bytes.begin());
+    configFrames_.push_back(bytes);
+    if (frame[6] != ConfigFrame::kSetIdentity) {
+        return;
+    }
+    // 0xFF and 0xFFFF stand in the fields the sending button does not supply.
+    if (frame[1] != 0xFF) {
+        spec_.serialYear = frame[1];
+    }
+    const std::uint16_t serialNumber = le16(frame + 2);
+    if (serialNumber != 0xFFFF) {
+        spec_.serialNumber = serialNumber;
+    }
+}
+
+void BlockModel::sendMemorySector(std::uint32_t sectorAddress) {
+    std::uint8_t* sector = appendOutput(kSectorSize);
+    std::fill(sector, sector + kSectorSize, kErasedByte);
+    const std::uint32_t stride = sessionStride(spec_.firmware);
+    if (sectorAddress >= 2 && (sectorAddress - 2) % stride == 0) {
+        const std::size_t session = (sectorAddress - 2) / stride;
+        if (session < spec_.sessions.size()) {
+            const SessionHeader& header = spec_.sessions[session];
+            std::copy(header.begin(), header.end(), sector);
+        }
+    }
+    sendAck(Exchange::ReadSector);
+}
+
+void BlockModel::startBasicStream(std::uint8_t address, std::uint8_t recordIndex) {
+    const EntrySpec* entry = findEntry(address);
+    if (entry == nullptr) {
+        return;
+    }
+    basicAddress_ = address;
+    basicRecord_ = recordIndex;
+    basicOffset_ = 0;
+    basicLength_ = recordByteCount(spec_, *entry);
+    if (basicLength_ == 0) {
+        sendAck(Exchange::Sector);
+        return;
+    }
+    state_ = StreamState::BasicAwaitContinue;
+    sendBasicBlock();
+}
+
+void BlockModel::continueBasicStream() {
+    if (basicOffset_ >= basicLength_) {
+        state_ = StreamState::Idle;
+        sendAck(Exchange::Sector);
+        return;
+    }
+    sendBasicBlock();
+}
+
+void BlockModel::sendBasicBlock() {
+    const EntrySpec* entry = findEntry(basicAddress_);
+    if (entry == nullptr) {
+        state_ = StreamState::Idle;
+        return;
+    }
+    const auto size =
+        static_cast<std::size_t>(std::min<std::uint64_t>(kSectorSize, basicLength_ - basicOffset_));
+    sendRecordBytes(*entry, basicRecord_, basicOffset_, size, basicLength_);
+    basicOffset_ += size;
+}
+
+void BlockModel::sendAddressedSectors(std::uint8_t address, std::uint8_t recordIndex,
+                                      std::uint16_t lowSectorIndex, std::uint32_t count) {
+    const EntrySpec* entry = findEntry(address);
+    if (entry == nullptr) {
+        return;
+    }
+    const std::uint64_t length = recordByteCount(spec_, *entry);
+    const std::uint64_t first = resolveSector(address, recordIndex, lowSectorIndex,
+                                              (length + kSectorSize - 1) / kSectorSize);
+    for (std::uint32_t k = 0; k < count; ++k) {
+        sendRecordBytes(*entry, recordIndex, (first + k) * kSectorSize, kSectorSize, length);
+        lastRecordKey_ = static_cast<std::uint16_t>(address << 8 | recordIndex);
+        lastSector_ = first + k;
+        if (unplugDue_ && k + 1 < count) {
+            return;
+        }
+    }
+    sendAck(Exchange::Sector);
+}
+
+std::uint64_t BlockModel::resolveSector(std::uint8_t address, std::uint8_t recordIndex,
+                                        std::uint16_t lowSectorIndex,
+                                        std::uint64_t sectorsInRecord) const {
+    // Only the low 16 bits of the index travel; in a record of more than 65536 sectors take the
+    // sector with those bits nearest to where this record's reading stood.
+    const auto key = static_cast<std::uint16_t>(address << 8 | recordIndex);
+    const std::uint64_t expected = lastRecordKey_ == key ? lastSector_ + 1 : 0;
+    const std::uint64_t base = (expected & ~(kSectorIndexSpan - 1)) | lowSectorIndex;
+    std::uint64_t best = lowSectorIndex;
+    std::uint64_t bestDistance = std::numeric_limits<std::uint64_t>::max();
+    for (const std::uint64_t candidate : {base >= kSectorIndexSpan ? base - kSectorIndexSpan : base,
+                                          base, base + kSectorIndexSpan}) {
+        if (candidate >= sectorsInRecord) {
+            continue;
+        }
+        const std::uint64_t distance =
+            candidate > expected ? candidate - expected : expected - candidate;
+        if (distance < bestDistance) {
+            best = candidate;
+            bestDistance = distance;
+        }
+    }
+    return best;
+}
+
+void BlockModel::sendRecordBytes(const EntrySpec& entry, std::uint8_t recordIndex,
+                                 std::uint64_t offset, std::size_t size,
+                                 std::uint64_t recordLength) {
+    std::uint8_t* out = appendOutput(size);
+    const std::size_t inRecord =
+        offset < recordLength
+            ? static_cast<std::size_t>(std::min<std::uint64_t>(size, recordLength - offset))
+            : 0;
+    fillRecordBytes(spec_, entry.address, recordIndex, offset, out, inRecord);
+    std::fill(out + inRecord, out + size, std::uint8_t{0});
+    ++sectorsSinceArmed_;
+    fireUnplugWhenDue();
+}
+
+void BlockModel::sendAck(Exchange exchange) {
+    std::optional<AckFault>& fault = spec_.faults.ack(exchange);
+    if (!fault) {
+        put(ReplyAck);
+        return;
+    }
+    if (fault->after > 0) {
+        --fault->after;
+        put(ReplyAck);
+        return;
+    }
+    if (fault->kind == AckFault::Kind::Wrong) {
+        put(fault->byte);
+    }
+    if (fault->times > 0 && --fault->times == 0) {
+        fault.reset();
+    }
+}
+
+const EntrySpec* BlockModel::findEntry(std::uint8_t address) const {
+    const auto found =
+        std::find_if(spec_.entries.begin(), spec_.entries.end(),
+                     [&](const EntrySpec& entry) { return entry.address == address; });
+    return found == spec_.entries.end() ? nullptr : &*found;
+}
+
+std::uint8_t* BlockModel::appendOutput(std::size_t count) {
+    if (outputStart_ > 0 && outputStart_ >= output_.size() / 2) {
+        output_.erase(output_.begin(), output_.begin() + static_cast<std::ptrdiff_t>(outputStart_));
+        outputStart_ = 0;
+    }
+    const std::size_t start = output_.size();
+    output_.resize(start + count);
+    return output_.data() + start;
+}
+
+}  // namespace kelvra::blocksim

@@ -1,0 +1,106 @@
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <vector>
+
+#include "link/ConfigFrame.h"
+#include "tools/blocksim/BlockSpec.h"
+
+namespace kelvra::blocksim {
+
+// Distance in sectors between two session headers in a block's memory.
+std::uint32_t sessionStride(std::uint8_t firmware);
+
+// The device side of one block's link: bytes from the tool go in, the block's replies come
+// out. Requests may arrive split over any number of receive() calls. Deterministic: the same
+// bytes in give the same bytes out.
+class BlockModel {
+public:
+    using ConfigFrameBytes = std::array<std::uint8_t, ConfigFrame::kSize>;
+
+    explicit BlockModel(BlockSpec spec);
+
+    void receive(const std::uint8_t* bytes, std::size_t count);
+    std::size_t takeOutput(std::uint8_t* out, std::size_t max);
+    std::size_t pendingOutput() const { return output_.size() - outputStart_; }
+    // Drops replies nobody has read: what a line loses while no one holds the port.
+    void discardOutput();
+
+    // The block as it is now: entries after deletes and clears, identity after frames 0xFF,
+    // the clock last set, the faults still pending.
+    const BlockSpec& spec() const { return spec_; }
+    // Every byte the tool has sent, in order.
+    const std::vector<std::uint8_t>& received() const { return received_; }
+    void clearReceived() { received_.clear(); }
+    const std::vector<ConfigFrameBytes>& configFrames() const { return configFrames_; }
+
+    // Power cycle: a half-received request, replies not yet read and any stream are dropped;
+    // memory, identity and faults stay.
+    void reset();
+
+    void setRoleA(bool roleA) { spec_.roleA = roleA; }
+
+    void setFaults(const Faults& faults);
+    void setSilent(bool silent) { spec_.faults.silent = silent; }
+    void setShortParams(std::optional<std::uint8_t> parameterBytes);
+    void setAckFault(Exchange exchange, std::optional<AckFault> fault);
+    // Arms (or disarms) the unplug fault; its sectors count from now.
+    void armUnplug(std::optional<UnplugFault> fault);
+
+    // The unplug fault once its last sector has been produced. From then on the block takes no
+    // input and produces nothing more; the host takes it off the line after the tool has read
+    // what is pending, and reset() on its return clears this.
+    const std::optional<UnplugFault>& unplugDue() const { return unplugDue_; }
+
+private:
+    enum class StreamState { Idle, BasicAwaitContinue };
+
+    std::size_t requestLength(std::uint8_t command) const;
+    void handle(const std::uint8_t* request);
+    void sendHello();
+    void sendDirectory();
+    void applyConfig(const std::uint8_t* frame);
+    void sendMemorySector(std::uint32_t sectorAddress);
+    void startBasicStream(std::uint8_t address, std::uint8_t recordIndex);
+    void continueBasicStream();
+    void sendAddressedSectors(std::uint8_t address, std::uint8_t recordIndex,
+                              std::uint16_t lowSectorIndex, std::uint32_t count);
+    std::uint64_t resolveSector(std::uint8_t address, std::uint8_t recordIndex,
+                                std::uint16_t lowSectorIndex, std::uint64_t sectorsInRecord) const;
+    void sendBasicBlock();
+    // Appends `size` bytes of a record from `offset` on, zeros past its end, and counts them as
+    // one sector toward the unplug fault.
+    void sendRecordBytes(const EntrySpec& entry, std::uint8_t recordIndex, std::uint64_t offset,
+                         std::size_t size, std::uint64_t recordLength);
+    void fireUnplugWhenDue();
+    void sendAck(Exchange exchange);
+    const EntrySpec* findEntry(std::uint8_t address) const;
+    std::uint8_t* appendOutput(std::size_t count);
+    void put(std::uint8_t byte) { *appendOutput(1) = byte; }
+
+    BlockSpec spec_;
+    std::vector<std::uint8_t> received_;
+    std::vector<ConfigFrameBytes> configFrames_;
+
+    std::vector<std::uint8_t> request_;  // bytes of a request still incomplete
+    std::vector<std::uint8_t> output_;
+    std::size_t outputStart_ = 0;
+
+    StreamState state_ = StreamState::Idle;
+    std::uint8_t basicAddress_ = 0;
+    std::uint8_t basicRecord_ = 0;
+    std::uint64_t basicOffset_ = 0;
+    std::uint64_t basicLength_ = 0;
+
+    // Where the last addressed read of a record stood, to place the 16-bit sector index.
+    std::optional<std::uint16_t> lastRecordKey_;
+    std::uint64_t lastSector_ = 0;
+
+    std::uint64_t sectorsSinceArmed_ = 0;
+    std::optional<UnplugFault> unplugDue_;
+};
+
+}  // namespace kelvra::blocksim

@@ -1,0 +1,100 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "platform/serial/SerialPort.h"
+#include "tools/blocksim/BlockModel.h"
+#include "tools/blocksim/Scenario.h"
+#include "tools/blocksim/VirtualClock.h"
+
+namespace kelvra::blocksim {
+
+// Serial devices for tests of the tool, served in-process by BlockModels. Reads that find
+// fewer bytes than asked cost virtual time as a real port's time-outs would: nothing at all
+// advances the clock by 1000 + 5 * n ms, a short reply by the 200 ms interval. Ports may be
+// used from one worker thread while the test thread inspects or unplugs. The backend must
+// outlive the ports it opened.
+class SimulatedSerialBackend : public platform::SerialBackend {
+public:
+    explicit SimulatedSerialBackend(VirtualClock& clock);
+    ~SimulatedSerialBackend() override;
+
+    // Opens exclusively: a second open of an open device fails.
+    platform::OpenedPort open(const std::string& deviceName) override;
+    // "SIM-COM<index + 1>".
+    std::string deviceName(int index) override;
+
+    void addBlock(const std::string& name, BlockSpec spec);
+    // Every block of the scenario, at deviceName(com - 1).
+    void addScenario(const Scenario& scenario);
+    void addUnopenable(const std::string& name);
+    // Opens, but its line settings cannot be applied; it answers nothing.
+    void addUnconfigurable(const std::string& name);
+    // Answers every write with `reply`.
+    void addConstantResponder(const std::string& name, std::uint8_t reply);
+
+    // The device goes away: opening fails, and a port opened before stays dead (reads and writes
+    // move nothing) even after the device returns. Without `forMs` it stays away until plug().
+    void unplug(const std::string& name);
+    void unplug(const std::string& name, std::uint64_t forMs, bool otherSlot);
+    // The device returns powered up afresh; with `otherSlot` every block flips its role.
+    void plug(const std::string& name, bool otherSlot = false);
+    bool isPlugged(const std::string& name);
+
+    // open() calls for the name, whether they succeeded or not.
+    int openCount(const std::string& name) const;
+    bool isOpen(const std::string& name) const;
+
+    // Runs `use` on the block's model under the backend's lock.
+    void withModel(const std::string& name, const std::function<void(BlockModel&)>& use);
+    BlockSpec spec(const std::string& name) const;
+    std::vector<std::uint8_t> received(const std::string& name) const;
+
+private:
+    class Port;
+
+    enum class Kind { Block, Unopenable, Unconfigurable, Responder };
+
+    struct Device {
+        Kind kind = Kind::Block;
+        std::optional<BlockModel> model;
+        std::uint8_t reply = 0;
+        std::size_t repliesPending = 0;
+        bool plugged = true;
+        bool open = false;
+        std::uint64_t generation = 0;  // counts unplugs; a port of an older generation is dead
+        std::optional<std::uint64_t> returnAt;
+        bool returnInOtherSlot = false;
+    };
+
+    void addDevice(const std::string& name, Device device);
+    Device& device(const std::string& name);
+    const Device& device(const std::string& name) const;
+    bool alive(const Device& device, std::uint64_t generation) const;
+    // Brings back devices whose time away is over and takes away blocks whose unplug fault
+    // fired once the tool has read what they sent before it.
+    void settle();
+    void takeAway(Device& device, std::optional<std::uint64_t> forMs, bool otherSlot);
+    void bringBack(Device& device, bool otherSlot);
+    void unplugWhenDrained(Device& device);
+
+    std::size_t portWrite(const std::string& name, std::uint64_t generation,
+                          const std::uint8_t* bytes, std::size_t count);
+    std::size_t portRead(const std::string& name, std::uint64_t generation, std::uint8_t* bytes,
+                         std::size_t count);
+    void portClosed(const std::string& name, std::uint64_t generation);
+
+    VirtualClock& clock_;
+    mutable std::mutex mutex_;
+    std::map<std::string, Device> devices_;
+    std::map<std::string, int> openCounts_;
+};
+
+}  // namespace kelvra::blocksim

@@ -1,0 +1,45 @@
+#include "tools/blocksim/VirtualClock.h"
+
+#include <chrono>
+
+namespace kelvra::blocksim {
+
+VirtualClock::VirtualClock(platform::LocalTime start) : setTime_(start) {}
+
+platform::LocalTime VirtualClock::localTime() {
+    using namespace std::chrono;
+    std::lock_guard lock(mutex_);
+    const year_month_day date{year{setTime_.year}, month{static_cast<unsigned>(setTime_.month)},
+                              day{static_cast<unsigned>(setTime_.day)}};
+    const auto instant =
+        sys_days{date} + hours{setTime_.hour} + minutes{setTime_.minute} +
+        seconds{setTime_.second} +
+        duration_cast<seconds>(milliseconds{static_cast<milliseconds::rep>(now_ - setAt_)});
+    const auto midnight = floor<days>(instant);
+    const year_month_day today{midnight};
+    const hh_mm_ss clock{instant - midnight};
+    return {static_cast<int>(today.year()),
+            static_cast<int>(static_cast<unsigned>(today.month())),
+            static_cast<int>(static_cast<unsigned>(today.day())),
+            static_cast<int>(clock.hours().count()),
+            static_cast<int>(clock.minutes().count()),
+            static_cast<int>(clock.seconds().count())};
+}
+
+void VirtualClock::setLocalTime(const platform::LocalTime& time) {
+    std::lock_guard lock(mutex_);
+    setTime_ = time;
+    setAt_ = now_;
+}
+
+std::uint64_t VirtualClock::nowMs() const {
+    std::lock_guard lock(mutex_);
+    return now_;
+}
+
+void VirtualClock::advance(std::uint64_t ms) {
+    std::lock_guard lock(mutex_);
+    now_ += ms;
+}
+
+}  // namespace kelvra::blocksim

@@ -1,0 +1,30 @@
+#pragma once
+
+#include <cstdint>
+#include <mutex>
+
+#include "platform/clock/Clock.h"
+
+namespace kelvra::blocksim {
+
+// Time for tests: nothing passes unless someone advances it, so waits cost no real time.
+// The local time reads as the time last set plus the virtual milliseconds since then.
+class VirtualClock : public platform::Clock {
+public:
+    explicit VirtualClock(platform::LocalTime start = {2018, 3, 5, 14, 7, 9});
+
+    platform::LocalTime localTime() override;
+    void setLocalTime(const platform::LocalTime& time);
+
+    // Virtual milliseconds since the clock was made.
+    std::uint64_t nowMs() const;
+    void advance(std::uint64_t ms);
+
+private:
+    mutable std::mutex mutex_;
+    std::uint64_t now_ = 0;
+    platform::LocalTime setTime_;
+    std::uint64_t setAt_ = 0;
+};
+
+}  // namespace kelvra::blocksim
