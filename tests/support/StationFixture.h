@@ -1,0 +1,48 @@
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/headless/DialogDriver.h"
+#include "tools/blocksim/SimulatedSerialBackend.h"
+#include "tools/blocksim/VirtualClock.h"
+#include "ui/MainDlg.h"
+
+namespace kelvra::test {
+
+// The main window on the headless backend, with blocks simulated in process and a virtual
+// clock: each tick() is one second of the heartbeat.
+class StationFixture : public ::testing::Test {
+protected:
+    void TearDown() override;
+
+    // A block spec with the given identity; role A or B by the flag.
+    static blocksim::BlockSpec block(int serialYear, int serialNumber, int firmware, bool roleA,
+                                     bool service = false);
+    // "SIM-COM<com>", where the station's scan finds port index com - 1.
+    static std::string port(int com);
+
+    void addBlock(int com, blocksim::BlockSpec spec);
+    void start();
+    void tick();
+    void tick(int count);
+
+    std::vector<std::string> listLines();
+    std::string label(int controlId);
+    // Bytes the block on that port has received since the last call (and from the start).
+    std::vector<std::uint8_t> takeReceived(int com);
+
+    platform::headless::DialogDriver driver;
+    blocksim::VirtualClock clock;
+    blocksim::SimulatedSerialBackend backend{clock};
+    std::unique_ptr<CMainDlg> window;
+
+private:
+    std::map<int, std::size_t> receivedSeen_;
+};
+
+}  // namespace kelvra::test

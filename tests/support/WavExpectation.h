@@ -1,0 +1,41 @@
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "tools/blocksim/BlockSpec.h"
+
+namespace kelvra::test {
+
+std::vector<std::uint8_t> readFileBytes(const std::filesystem::path& path);
+
+// One channel of a WAV file: a block's copy of a record, or silence.
+struct ChannelSource {
+    const blocksim::BlockSpec* block = nullptr;  // nullptr: a silent channel
+    std::uint8_t address = 0;
+};
+
+// The sample data a file must hold: frames of the left and right channels' record bytes,
+// computed from the simulated blocks' generator.
+std::vector<std::uint8_t> expectedSampleData(ChannelSource left, ChannelSource right,
+                                             std::uint8_t recordIndex, std::uint32_t channelBytes);
+
+// A fresh empty folder under the system's temporary directory, removed with the object.
+class TempFolder {
+public:
+    TempFolder();
+    ~TempFolder();
+    TempFolder(const TempFolder&) = delete;
+    TempFolder& operator=(const TempFolder&) = delete;
+
+    const std::filesystem::path& path() const { return path_; }
+    // Regular files in the folder, by name.
+    std::vector<std::string> fileNames() const;
+
+private:
+    std::filesystem::path path_;
+};
+
+}  // namespace kelvra::test

@@ -1,0 +1,202 @@
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+#include "download/WavFormat.h"
+#include "tests/support/StationFixture.h"
+#include "tests/support/WavExpectation.h"
+
+namespace kelvra {
+namespace {
+
+using Bytes = std::vector<std::uint8_t>;
+
+std::uint32_t read32(const Bytes& bytes, std::size_t at) {
+    return static_cast<std::uint32_t>(bytes[at] | (bytes[at + 1] << 8) | (bytes[at + 2] << 16)) |
+           (static_cast<std::uint32_t>(bytes[at + 3]) << 24);
+}
+
+blocksim::EntrySpec entry(std::uint8_t address, std::uint8_t records, bool roleA, int minute,
+                          std::uint16_t rate = 8000, std::uint16_t seconds = 1) {
+    blocksim::EntrySpec e;
+    e.address = address;
+    e.recordCount = records;
+    e.roleA = roleA;
+    e.entryInfo = {1, 2, 3, 4};
+    e.time = blocksim::bcdDateTime(2018, 3, 5, 14, minute, 9);
+    e.setting1 = {0x11, 0x12, 0x13, 0x14};
+    e.setting2 = {0x21, 0x22, 0x23, 0x24};
+    e.sampleRate = rate;
+    e.duration = seconds;
+    return e;
+}
+
+class Download : public test::StationFixture {
+protected:
+    void SetUp() override {
+        driver.onFolderPicker([this](std::string_view title) -> std::optional<std::string> {
+            pickerTitle = std::string(title);
+            return folder.path().string();
+        });
+    }
+
+    void place(blocksim::BlockSpec a, blocksim::BlockSpec b, bool withA = true, bool withB = true) {
+        specA = std::move(a);
+        specB = std::move(b);
+        if (withA) {
+            addBlock(3, specA);
+        }
+        if (withB) {
+            addBlock(4, specB);
+        }
+        start();
+        tick();
+    }
+
+    void download(std::vector<int> lines) {
+        for (int line : lines) {
+            ASSERT_TRUE(driver.clickLine(*window, IDC_RECORD_LIST, line));
+        }
+        ASSERT_TRUE(driver.click(*window, IDC_READ_SELECTED));
+        ASSERT_TRUE(driver.runUntilWorkersEnd());
+    }
+
+    Bytes file(const std::string& name) { return test::readFileBytes(folder.path() / name); }
+
+    test::TempFolder folder;
+    std::string pickerTitle;
+    blocksim::BlockSpec specA;
+    blocksim::BlockSpec specB;
+};
+
+TEST_F(Download, ThreeLinesGiveThreeFilesInListOrder) {
+    auto a = block(18, 42, 60, true);
+    a.entries = {entry(5, 2, true, 7), entry(6, 1, true, 9, 11025, 2)};
+    auto b = block(18, 43, 60, false);
+    b.entries = {entry(9, 2, false, 7), entry(10, 1, false, 9, 11025, 2)};
+    place(a, b);
+    ASSERT_EQ(listLines().size(), 3u);
+    download({0, 1, 2});
+
+    EXPECT_EQ(pickerTitle, "Выберите папку для сохранения");
+    EXPECT_EQ(folder.fileNames(), (std::vector<std::string>{
+                                      "5 Марта 18г 14-07-09 Запись 1.wav",
+                                      "5 Марта 18г 14-07-09 Запись 2.wav",
+                                      "5 Марта 18г 14-09-09 Запись 1.wav",
+                                  }));
+    const Bytes second = file("5 Марта 18г 14-07-09 Запись 2.wav");
+    ASSERT_EQ(second.size(), kWavHeaderSize + 32000);
+    EXPECT_EQ(Bytes(second.begin() + 38, second.begin() + 54),
+              (Bytes{0x22, 0x12, 18, 60, 42, 0, 0, 0, 0x22, 0x12, 18, 60, 43, 0, 0, 0}));
+    EXPECT_EQ(Bytes(second.begin() + kWavHeaderSize, second.end()),
+              test::expectedSampleData({&specA, 5}, {&specB, 9}, 1, 16000));
+    const Bytes third = file("5 Марта 18г 14-09-09 Запись 1.wav");
+    EXPECT_EQ(read32(third, 24), 11025u);
+    EXPECT_EQ(Bytes(third.begin() + kWavHeaderSize, third.end()),
+              test::expectedSampleData({&specA, 6}, {&specB, 10}, 0, 44100));
+
+    // The bar measured the whole job: drawn after every pair but the very last.
+    const int pairs = 32 + 32 + 87;
+    EXPECT_EQ(driver.fillCount(*window, IDC_PROGRESS), 2 * (pairs - 1));
+    EXPECT_FALSE(window->IsItemVisible(IDC_PROGRESS));
+    EXPECT_TRUE(window->IsItemEnabled(IDC_READ_SELECTED));
+    EXPECT_TRUE(window->IsItemEnabled(IDC_CLEAR_MEMORY));
+    EXPECT_TRUE(driver.timerRunning(*window, kMonitorTimer));
+    EXPECT_FALSE(window->job.recoveryPending);
+}
+
+TEST_F(Download, ACopyOfOneBlockLeavesTheOtherChannelAndDescriptionZero) {
+    auto a = block(18, 42, 60, true);
+    a.entries = {entry(5, 1, true, 7), entry(6, 1, false, 8)};
+    place(a, block(18, 43, 60, false));
+    ASSERT_EQ(listLines().size(), 2u);
+    download({0, 1});
+
+    const Bytes asA = file("5 Марта 18г 14-07-09 Запись 1.wav");
+    EXPECT_EQ(Bytes(asA.begin() + 38, asA.begin() + 46), (Bytes{0x21, 0x11, 18, 60, 42, 0, 0, 0}));
+    EXPECT_EQ(Bytes(asA.begin() + 46, asA.begin() + 54), Bytes(8, 0));
+    EXPECT_EQ(Bytes(asA.begin() + kWavHeaderSize, asA.end()),
+              test::expectedSampleData({&specA, 5}, {}, 0, 16000));
+
+    // Made in role B: swapped, so block A's samples go right and the left side is silent.
+    const Bytes asB = file("5 Марта 18г 14-08-09 Запись 1.wav");
+    EXPECT_EQ(Bytes(asB.begin() + 38, asB.begin() + 46), Bytes(8, 0));
+    EXPECT_EQ(Bytes(asB.begin() + 46, asB.begin() + 54), (Bytes{0x21, 0x11, 18, 60, 42, 0, 0, 0}));
+    EXPECT_EQ(Bytes(asB.begin() + kWavHeaderSize, asB.end()),
+              test::expectedSampleData({}, {&specA, 6}, 0, 16000));
+    for (std::uint8_t byte : takeReceived(4)) {
+        EXPECT_NE(byte, 0x13) << "block B holds no copy and is not asked";
+    }
+}
+
+TEST_F(Download, OnlyBlockBConnected) {
+    auto b = block(18, 43, 70, false);  // basic stream mode
+    b.entries = {entry(9, 1, false, 7, 8000, 1)};
+    place(block(18, 42, 60, true), b, false, true);
+    download({0});
+    const Bytes data = file("5 Марта 18г 14-07-09 Запись 1.wav");
+    EXPECT_EQ(Bytes(data.begin() + 38, data.begin() + 46), Bytes(8, 0));
+    EXPECT_EQ(Bytes(data.begin() + kWavHeaderSize, data.end()),
+              test::expectedSampleData({}, {&specB, 9}, 0, 16000));
+}
+
+TEST_F(Download, NothingHappensWithoutSelectionOrWhenThePickerIsCancelled) {
+    auto a = block(18, 42, 60, true);
+    a.entries = {entry(5, 1, true, 7)};
+    place(a, block(18, 43, 60, false));
+    ASSERT_TRUE(driver.click(*window, IDC_READ_SELECTED));
+    EXPECT_TRUE(driver.folderPickerTitles().empty());
+    driver.onFolderPicker([](std::string_view) { return std::optional<std::string>(); });
+    ASSERT_TRUE(driver.clickLine(*window, IDC_RECORD_LIST, 0));
+    ASSERT_TRUE(driver.click(*window, IDC_READ_SELECTED));
+    EXPECT_TRUE(driver.timerRunning(*window, kMonitorTimer));
+    EXPECT_TRUE(window->IsItemEnabled(IDC_READ_SELECTED));
+    EXPECT_TRUE(folder.fileNames().empty());
+}
+
+TEST_F(Download, ARecordOfNoLengthGivesAHeaderOnlyFileAndTheJobGoesOn) {
+    auto a = block(18, 42, 60, true);
+    a.entries = {entry(5, 1, true, 7, 0, 1), entry(6, 1, true, 8)};
+    place(a, block(18, 43, 60, false));
+    download({0, 1});
+    const Bytes empty = file("5 Марта 18г 14-07-09 Запись 1.wav");
+    ASSERT_EQ(empty.size(), kWavHeaderSize);
+    EXPECT_EQ(read32(empty, 4), 68u);
+    EXPECT_EQ(read32(empty, 72), 0u);
+    EXPECT_EQ(file("5 Марта 18г 14-08-09 Запись 1.wav").size(), kWavHeaderSize + 32000);
+    EXPECT_TRUE(window->IsItemEnabled(IDC_READ_SELECTED));
+}
+
+TEST_F(Download, AFolderThatCannotTakeTheFileEndsTheProgram) {
+    auto a = block(18, 42, 60, true);
+    a.entries = {entry(5, 1, true, 7)};
+    place(a, block(18, 43, 60, false));
+    driver.onFolderPicker(
+        [](std::string_view) { return std::optional<std::string>("/proc/self"); });
+    download({0});
+    ASSERT_FALSE(driver.messageBoxes().empty());
+    EXPECT_EQ(driver.messageBoxes().back().text, "Unable to create file");
+    EXPECT_TRUE(driver.hasEnded(*window));
+}
+
+TEST_F(Download, DeleteAndFactorySetupAreRefusedWhileRecoveryWaits) {
+    auto a = block(18, 42, 60, true, true);
+    a.entries = {entry(5, 1, true, 7, 8000, 10)};
+    auto b = block(18, 43, 60, false);
+    b.entries = {entry(9, 1, false, 7, 8000, 10)};
+    b.faults.unplug = blocksim::UnplugFault{20, 600000, false};
+    place(a, b);
+    download({0});
+    ASSERT_TRUE(window->job.recoveryPending);
+    EXPECT_TRUE(driver.timerRunning(*window, kRecoveryTimer));
+    tick();
+    ASSERT_TRUE(window->slotA.present) << "found again, but recovery still waits for B";
+    takeReceived(3);
+    driver.doubleClickLine(*window, IDC_RECORD_LIST, 0);
+    driver.doubleClick(*window, IDC_SERIAL_A);
+    EXPECT_TRUE(driver.modalRuns().empty());
+    EXPECT_TRUE(takeReceived(3).empty());
+}
+
+}  // namespace
+}  // namespace kelvra

@@ -1,0 +1,220 @@
+#include <gtest/gtest.h>
+
+#include "download/WavFormat.h"
+#include "tests/support/StationFixture.h"
+#include "tests/support/WavExpectation.h"
+
+namespace kelvra {
+namespace {
+
+using Bytes = std::vector<std::uint8_t>;
+
+constexpr std::uint16_t kRate = 8000;
+constexpr std::uint16_t kSeconds = 3;
+constexpr std::uint32_t kChannelBytes = kRate * kSeconds * 2;  // 47 sectors and a part
+const char* const kFirstFile = "5 Марта 18г 14-07-09 Запись 1.wav";
+const char* const kSecondFile = "5 Марта 18г 14-07-09 Запись 2.wav";
+
+blocksim::EntrySpec entry(std::uint8_t address, bool roleA) {
+    blocksim::EntrySpec e;
+    e.address = address;
+    e.recordCount = 2;
+    e.roleA = roleA;
+    e.entryInfo = {1, 2, 3, 4};
+    e.time = blocksim::bcdDateTime(2018, 3, 5, 14, 7, 9);
+    e.setting1 = {0x11, 0x12, 0x13, 0x14};
+    e.setting2 = {0x21, 0x22, 0x23, 0x24};
+    e.sampleRate = kRate;
+    e.duration = kSeconds;
+    return e;
+}
+
+class Recovery : public test::StationFixture {
+protected:
+    void SetUp() override {
+        driver.onFolderPicker([this](std::string_view) -> std::optional<std::string> {
+            return folder.path().string();
+        });
+    }
+
+    // Both blocks hold entry 5 (A) / 9 (B) with two records; `firmware` picks the stream mode.
+    void place(int firmwareA, int firmwareB, bool withB = true) {
+        specA = block(18, 42, firmwareA, true);
+        specA.entries = {entry(5, true)};
+        specB = block(18, 43, firmwareB, false);
+        specB.entries = {entry(9, false)};
+        addBlock(3, specA);
+        if (withB) {
+            addBlock(4, specB);
+        }
+        start();
+        tick();
+    }
+
+    void unplugAfter(int com, std::uint32_t sectors, std::uint32_t forMs, bool otherSlot = false) {
+        backend.withModel(port(com), [&](blocksim::BlockModel& model) {
+            model.armUnplug(blocksim::UnplugFault{sectors, forMs, otherSlot});
+        });
+    }
+
+    void downloadBothRecords() {
+        ASSERT_TRUE(driver.clickLine(*window, IDC_RECORD_LIST, 0));
+        ASSERT_TRUE(driver.clickLine(*window, IDC_RECORD_LIST, 1));
+        ASSERT_TRUE(driver.click(*window, IDC_READ_SELECTED));
+        ASSERT_TRUE(driver.runUntilWorkersEnd());
+    }
+
+    // One recovery tick, ten virtual seconds after the last, with the heartbeat between.
+    void recoveryTick() {
+        tick(9);
+        clock.advance(1000);
+        ASSERT_TRUE(driver.fireTimer(*window, kRecoveryTimer));
+        ASSERT_TRUE(driver.runUntilWorkersEnd());
+    }
+
+    void expectBothFilesWhole(test::ChannelSource left, test::ChannelSource right) {
+        for (std::uint8_t record = 0; record < 2; ++record) {
+            const Bytes data =
+                test::readFileBytes(folder.path() / (record ? kSecondFile : kFirstFile));
+            ASSERT_EQ(data.size(), kWavHeaderSize + 2 * kChannelBytes) << int(record);
+            EXPECT_TRUE(Bytes(data.begin() + kWavHeaderSize, data.end()) ==
+                        test::expectedSampleData(left, right, record, kChannelBytes))
+                << "record " << int(record) << " differs from what the blocks hold";
+        }
+    }
+
+    test::TempFolder folder;
+    blocksim::BlockSpec specA;
+    blocksim::BlockSpec specB;
+};
+
+TEST_F(Recovery, AddressedBlocksResumeWhereTheyStopped) {
+    place(60, 60);
+    unplugAfter(4, 30, 3000);  // mid-batch of block B, in the first record
+    downloadBothRecords();
+    ASSERT_TRUE(window->job.recoveryPending);
+    EXPECT_EQ(window->job.retryCount, 1);
+    EXPECT_FALSE(window->slotA.present);
+    EXPECT_TRUE(driver.timerRunning(*window, kMonitorTimer));
+    takeReceived(3);
+    takeReceived(4);
+    recoveryTick();
+    EXPECT_EQ(window->job.retryCount, 1);
+    EXPECT_FALSE(window->job.recoveryPending);
+    expectBothFilesWhole({&specA, 5}, {&specB, 9});
+    // Both blocks were asked again from the same sector, with a fresh batch.
+    const Bytes a = takeReceived(3);
+    const Bytes b = takeReceived(4);
+    ASSERT_GE(a.size(), 6u);
+    ASSERT_GE(b.size(), 6u);
+    const auto firstRequest = [](const Bytes& wire) {
+        for (std::size_t i = 0; i + 5 < wire.size(); ++i) {
+            if (wire[i] == 0x13 && (wire[i + 1] == 5 || wire[i + 1] == 9)) {
+                return Bytes(wire.begin() + static_cast<long>(i) + 2,
+                             wire.begin() + static_cast<long>(i) + 5);
+            }
+        }
+        return Bytes{};
+    };
+    EXPECT_EQ(firstRequest(a), firstRequest(b)) << "both channels resume at one sector";
+}
+
+TEST_F(Recovery, APairSplitByTheFailureResumesInStep) {
+    place(31, 31);  // addressed single sectors: 120 s records
+    unplugAfter(4, 7, 2000);
+    ASSERT_TRUE(driver.clickLine(*window, IDC_RECORD_LIST, 0));
+    ASSERT_TRUE(driver.click(*window, IDC_READ_SELECTED));
+    ASSERT_TRUE(driver.runUntilWorkersEnd());
+    ASSERT_TRUE(window->job.recoveryPending);
+    EXPECT_EQ(window->slotA.sectorIndex, window->slotB.sectorIndex);
+    recoveryTick();
+    const std::uint32_t bytes = 21333u * 120u * 2u;
+    const Bytes data = test::readFileBytes(folder.path() / kFirstFile);
+    ASSERT_EQ(data.size(), kWavHeaderSize + 2 * bytes);
+    EXPECT_TRUE(Bytes(data.begin() + kWavHeaderSize, data.end()) ==
+                test::expectedSampleData({&specA, 5}, {&specB, 9}, 0, bytes));
+    EXPECT_EQ(window->job.jobBytesLeft, 0u);
+    EXPECT_TRUE(window->IsItemEnabled(IDC_READ_SELECTED));
+}
+
+TEST_F(Recovery, ABasicStreamBlockRestartsTheRecord) {
+    place(60, 70);
+    unplugAfter(4, 60, 2000);  // in the second record
+    downloadBothRecords();
+    ASSERT_TRUE(window->job.recoveryPending);
+    recoveryTick();
+    EXPECT_FALSE(window->job.recoveryPending);
+    expectBothFilesWhole({&specA, 5}, {&specB, 9});
+}
+
+TEST_F(Recovery, GivesUpAtTheFiftySecondTick) {
+    place(60, 60);
+    unplugAfter(4, 30, 3600000);
+    downloadBothRecords();
+    for (int expected : {2, 3, 4, 5}) {
+        recoveryTick();
+        EXPECT_EQ(window->job.retryCount, expected);
+        EXPECT_TRUE(driver.messageBoxes().empty());
+    }
+    recoveryTick();
+    ASSERT_EQ(driver.messageBoxes().size(), 1u);
+    EXPECT_EQ(driver.messageBoxes()[0].text, "Unable to read communication port");
+    EXPECT_TRUE(driver.isOpen(*window)) << "giving up does not end the program";
+    EXPECT_FALSE(driver.timerRunning(*window, kRecoveryTimer));
+    EXPECT_TRUE(window->IsItemEnabled(IDC_READ_SELECTED));
+    EXPECT_TRUE(window->IsItemEnabled(IDC_CLEAR_MEMORY));
+    EXPECT_FALSE(window->IsItemVisible(IDC_PROGRESS));
+    EXPECT_FALSE(window->job.recoveryPending);
+    // The partial file keeps its header, which counts the whole record, and whole pairs.
+    const Bytes partial = test::readFileBytes(folder.path() / kFirstFile);
+    ASSERT_GT(partial.size(), kWavHeaderSize);
+    EXPECT_EQ((partial.size() - kWavHeaderSize) % 1024, 0u);
+    tick();
+    EXPECT_EQ(label(IDC_SERIAL_A), "S/N:   2018-042") << "found and shown again";
+}
+
+TEST_F(Recovery, AnotherBlockInTheSlotFailsTheIdentityTest) {
+    place(60, 60);
+    unplugAfter(4, 30, 3600000);
+    downloadBothRecords();
+    addBlock(5, block(18, 43 + 256, 60, false));  // same serial year, other number
+    tick(2);
+    ASSERT_TRUE(window->slotB.present);
+    recoveryTick();
+    EXPECT_EQ(window->job.retryCount, 2);
+    recoveryTick();
+    EXPECT_EQ(window->job.retryCount, 3);
+    EXPECT_TRUE(window->job.recoveryPending);
+}
+
+TEST_F(Recovery, BlocksBackInExchangedSlotsKeepTheirChannelsAndEntries) {
+    place(60, 60);
+    unplugAfter(4, 30, 3000, true);
+    downloadBothRecords();
+    recoveryTick();
+    ASSERT_FALSE(window->job.recoveryPending);
+    EXPECT_EQ(window->slotA.serialNumber, 43) << "block B's block now sits in slot A";
+    expectBothFilesWhole({&specA, 5}, {&specB, 9});
+}
+
+TEST_F(Recovery, AJobWithBlockAOnlyRecoversOnBlockAAlone) {
+    place(60, 60, false);
+    unplugAfter(3, 30, 3000);
+    downloadBothRecords();
+    recoveryTick();
+    EXPECT_FALSE(window->job.recoveryPending);
+    expectBothFilesWhole({&specA, 5}, {});
+}
+
+TEST_F(Recovery, ABlockInTheEmptySlotFailsTheOccupancyTest) {
+    place(60, 60, false);
+    unplugAfter(3, 30, 3000);
+    downloadBothRecords();
+    addBlock(4, specB);
+    recoveryTick();
+    EXPECT_EQ(window->job.retryCount, 2);
+    EXPECT_TRUE(window->job.recoveryPending);
+}
+
+}  // namespace
+}  // namespace kelvra
