@@ -1,0 +1,124 @@
+#include <windows.h>
+
+#include <commctrl.h>
+#include <objbase.h>
+#include <shlobj.h>
+
+#include <filesystem>
+
+#include "platform/dialog/backend/Backend.h"
+#include "platform/dialog/backend/DialogAccess.h"
+#include "platform/win32/Utf16.h"
+#include "platform/win32/Win32Dialog.h"
+
+namespace kelvra::platform::backend {
+
+namespace {
+
+HWND windowOf(CDialog* dialog) {
+    if (dialog == nullptr) {
+        return nullptr;
+    }
+    auto* native = dynamic_cast<win32::Win32Dialog*>(DialogAccess::native(*dialog));
+    return native != nullptr ? native->hwnd() : nullptr;
+}
+
+std::wstring wide(std::string_view text) {
+    return toUtf16(std::string(text));
+}
+
+}  // namespace
+
+std::unique_ptr<NativeDialog> createDialog(CDialog& dialog, const DialogTemplate& tmpl,
+                                           CDialog* owner) {
+    auto window = std::make_unique<win32::Win32Dialog>(dialog, windowOf(owner));
+    if (!window->create(tmpl.id)) {
+        return nullptr;
+    }
+    return window;
+}
+
+int messageBox(CDialog* owner, std::string_view text, std::string_view title, unsigned type) {
+    int answer = MessageBoxW(windowOf(owner), wide(text).c_str(), wide(title).c_str(), type);
+    return answer == IDCANCEL ? IDCANCEL : IDOK;
+}
+
+// The picker belongs to the window that asked for it, so that window takes no input meanwhile;
+// its timers go on.
+std::optional<std::string> browseForFolder(std::string_view title) {
+    HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+    std::wstring prompt = wide(title);
+    wchar_t displayName[MAX_PATH] = {};
+    BROWSEINFOW info{};
+    info.hwndOwner = windowOf(DialogAccess::innermost());
+    info.pszDisplayName = displayName;
+    info.lpszTitle = prompt.c_str();
+    info.ulFlags = BIF_NEWDIALOGSTYLE;
+    std::optional<std::string> chosen;
+    if (PIDLIST_ABSOLUTE item = SHBrowseForFolderW(&info)) {
+        wchar_t path[MAX_PATH] = {};
+        if (SHGetPathFromIDListW(item, path)) {
+            chosen = toUtf8(path);
+        }
+        CoTaskMemFree(item);
+    }
+    if (SUCCEEDED(com)) {
+        CoUninitialize();
+    }
+    return chosen;
+}
+
+bool changeCurrentDirectory(std::string_view path) {
+    return SetCurrentDirectoryW(wide(path).c_str()) != FALSE;
+}
+
+IconHandle loadIcon(int iconId) {
+    HICON icon = LoadIconW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(static_cast<WORD>(iconId)));
+    return reinterpret_cast<IconHandle>(icon);
+}
+
+std::string loadString(int stringId) {
+    const wchar_t* text = nullptr;
+    int length = LoadStringW(GetModuleHandleW(nullptr), static_cast<UINT>(stringId),
+                             reinterpret_cast<LPWSTR>(&text), 0);
+    if (length <= 0 || text == nullptr) {
+        return {};
+    }
+    return toUtf8(std::wstring(text, static_cast<std::size_t>(length)));
+}
+
+std::string executableName() {
+    std::wstring path(MAX_PATH, L'\0');
+    while (true) {
+        DWORD length = GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
+        if (length == 0) {
+            return {};
+        }
+        if (length < path.size()) {
+            path.resize(length);
+            break;
+        }
+        path.resize(path.size() * 2);
+    }
+    return toUtf8(std::filesystem::path(path).stem().wstring());
+}
+
+void registerSettingsKey(std::string_view key) {
+    HKEY handle = nullptr;
+    std::wstring subKey = L"Software\\" + wide(key);
+    if (RegCreateKeyExW(HKEY_CURRENT_USER, subKey.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
+                        KEY_READ, nullptr, &handle, nullptr) == ERROR_SUCCESS) {
+        RegCloseKey(handle);
+    }
+}
+
+void initCommonControls() {
+    INITCOMMONCONTROLSEX controls{sizeof(INITCOMMONCONTROLSEX), ICC_WIN95_CLASSES};
+    InitCommonControlsEx(&controls);
+}
+
+int runProgram(int, char**, const std::function<int()>& run) {
+    return run();
+}
+
+}  // namespace kelvra::platform::backend
