@@ -179,6 +179,49 @@ TEST_F(Download, AFolderThatCannotTakeTheFileEndsTheProgram) {
     EXPECT_TRUE(driver.hasEnded(*window));
 }
 
+TEST_F(Download, MoreThanAQueueOfRecordsIsRefusedBeforeThePicker) {
+    auto a = block(18, 42, 60, true);
+    for (int i = 0; i < 41; ++i) {
+        a.entries.push_back(entry(static_cast<std::uint8_t>(i), 4, true, i));
+    }
+    place(a, block(18, 43, 60, false));
+    ASSERT_EQ(listLines().size(), 164u);
+    for (int line = 0; line <= kQueueCapacity; ++line) {
+        ASSERT_TRUE(driver.clickLine(*window, IDC_RECORD_LIST, line));
+    }
+    ASSERT_TRUE(driver.click(*window, IDC_READ_SELECTED));
+    ASSERT_EQ(driver.messageBoxes().size(), 1u);
+    EXPECT_TRUE(driver.folderPickerTitles().empty());
+    EXPECT_TRUE(driver.timerRunning(*window, kMonitorTimer));
+    EXPECT_TRUE(window->IsItemEnabled(IDC_READ_SELECTED));
+}
+
+TEST_F(Download, ClosingTheWindowMidJobStopsTheWorkerAndKeepsThePartialFile) {
+    auto a = block(18, 42, 60, true, true);
+    a.entries = {entry(5, 1, true, 7, 8000, 60)};
+    auto b = block(18, 43, 60, false);
+    b.entries = {entry(9, 1, false, 7, 8000, 60)};
+    place(a, b);
+    ASSERT_TRUE(driver.clickLine(*window, IDC_RECORD_LIST, 0));
+    ASSERT_TRUE(driver.click(*window, IDC_READ_SELECTED));
+    // Once the worker asks for its first progress drawing, a pair is in the file.
+    ASSERT_TRUE(driver.pumpOnce());
+    takeReceived(3);
+    driver.doubleClickLine(*window, IDC_RECORD_LIST, 0);
+    driver.doubleClick(*window, IDC_SERIAL_A);
+    EXPECT_TRUE(driver.modalRuns().empty()) << "no factory setup while the worker owns the port";
+    ASSERT_TRUE(driver.pressEscape(*window));
+    driver.finish(*window);
+    EXPECT_EQ(driver.messageBoxes().size(), 0u) << "no delete question during a download";
+    window.reset();
+    const Bytes partial = file("5 Марта 18г 14-07-09 Запись 1.wav");
+    ASSERT_GE(partial.size(), kWavHeaderSize + 1024);
+    EXPECT_EQ((partial.size() - kWavHeaderSize) % 1024, 0u);
+    EXPECT_EQ(read32(partial, 72), 2u * 960000u) << "the header counts the whole record";
+    EXPECT_EQ(Bytes(partial.begin() + kWavHeaderSize, partial.begin() + kWavHeaderSize + 1024),
+              Bytes(test::expectedSampleData({&specA, 5}, {&specB, 9}, 0, 512)));
+}
+
 TEST_F(Download, DeleteAndFactorySetupAreRefusedWhileRecoveryWaits) {
     auto a = block(18, 42, 60, true, true);
     a.entries = {entry(5, 1, true, 7, 8000, 10)};
