@@ -6,4 +6,6 @@ kelvra::CMainApp theApp;
 
 }  // namespace
 
-int main(int argc, char** argv) { return kelvra::platform::AfxWinMain(argc, argv); }
+int main(int argc, char** argv) {
+    return kelvra::platform::AfxWinMain(argc, argv);
+}

@@ -94,7 +94,9 @@ void CMainDlg::OnPaint() {
     CDialog::OnPaint();
 }
 
-IconHandle CMainDlg::OnQueryDragIcon() { return icon_; }
+IconHandle CMainDlg::OnQueryDragIcon() {
+    return icon_;
+}
 
 void CMainDlg::OnTimer(unsigned timerId) {
     // A fatal message is on screen and the window is about to close: nothing more is sent.
@@ -213,9 +215,13 @@ void CMainDlg::OnRecordListDblClk() {
     RefreshRecordList();
 }
 
-void CMainDlg::OnSerialADblClk() { openFactorySetup(slotA); }
+void CMainDlg::OnSerialADblClk() {
+    openFactorySetup(slotA);
+}
 
-void CMainDlg::OnSerialBDblClk() { openFactorySetup(slotB); }
+void CMainDlg::OnSerialBDblClk() {
+    openFactorySetup(slotB);
+}
 
 void CMainDlg::openFactorySetup(CBlockPort& block) {
     // During a transfer the worker owns the ports.
@@ -341,7 +347,9 @@ void CMainDlg::giveUpRecovery() {
     job.outputFile.close();
 }
 
-bool CMainDlg::recoveryPending() const { return job.recoveryPending; }
+bool CMainDlg::recoveryPending() const {
+    return job.recoveryPending;
+}
 
 void CMainDlg::blocksChanged() {
     showBlockStatus();
@@ -354,7 +362,9 @@ void CMainDlg::fatalLinkError(const char* message) {
     SendCloseMessage();
 }
 
-bool CMainDlg::closing() const { return closing_; }
+bool CMainDlg::closing() const {
+    return closing_;
+}
 
 void CMainDlg::resumeTimers(bool recovery) {
     SetTimer(kMonitorTimer, kMonitorPeriodMs);
@@ -367,8 +377,7 @@ void CMainDlg::drawProgress(std::uint32_t jobBytesTotal, std::uint32_t jobBytesL
     const CRect area = GetItemClientRect(IDC_PROGRESS);
     const int boundary = progressBoundary(area.left, area.right, jobBytesTotal, jobBytesLeft);
     FillSolidRect(IDC_PROGRESS, CRect{area.left, area.top, boundary, area.bottom}, kProgressDone);
-    FillSolidRect(IDC_PROGRESS, CRect{boundary, area.top, area.right, area.bottom},
-                  kProgressToDo);
+    FillSolidRect(IDC_PROGRESS, CRect{boundary, area.top, area.right, area.bottom}, kProgressToDo);
 }
 
 void CMainDlg::restoreIdleControls() {
@@ -377,10 +386,16 @@ void CMainDlg::restoreIdleControls() {
     EnableItem(IDC_CLEAR_MEMORY, true);
 }
 
-void CMainDlg::showMessage(const char* message) { AfxMessageBox(message, MB_OK); }
+void CMainDlg::showMessage(const char* message) {
+    AfxMessageBox(message, MB_OK);
+}
 
-void CMainDlg::fatalError(const char* message) { fatalLinkError(message); }
+void CMainDlg::fatalError(const char* message) {
+    fatalLinkError(message);
+}
 
-bool CMainDlg::windowOpen() const { return IsWindowOpen(); }
+bool CMainDlg::windowOpen() const {
+    return IsWindowOpen();
+}
 
 }  // namespace kelvra

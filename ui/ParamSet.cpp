@@ -59,7 +59,9 @@ void CParamSet::sendFrame(const ConfigFrame& frame) {
     }
 }
 
-void CParamSet::OnBatt() { sendFrame(ConfigFrame::command(ConfigFrame::kBattery)); }
+void CParamSet::OnBatt() {
+    sendFrame(ConfigFrame::command(ConfigFrame::kBattery));
+}
 
 void CParamSet::OnSetSerial() {
     if (!UpdateData(true)) {
@@ -77,15 +79,21 @@ void CParamSet::OnSetValue() {
                                  static_cast<std::uint16_t>(factoryValue & 0xFFFF)));
 }
 
-void CParamSet::OnSetA() { sendFrame(ConfigFrame::command(ConfigFrame::kSetA)); }
+void CParamSet::OnSetA() {
+    sendFrame(ConfigFrame::command(ConfigFrame::kSetA));
+}
 
-void CParamSet::OnSetB() { sendFrame(ConfigFrame::command(ConfigFrame::kSetB)); }
+void CParamSet::OnSetB() {
+    sendFrame(ConfigFrame::command(ConfigFrame::kSetB));
+}
 
 void CParamSet::OnRepairDateTime() {
     sendFrame(ConfigFrame::command(ConfigFrame::kRepairDateTime));
 }
 
-void CParamSet::OnUndelete() { sendFrame(ConfigFrame::undelete()); }
+void CParamSet::OnUndelete() {
+    sendFrame(ConfigFrame::undelete());
+}
 
 void CParamSet::OnSessions() {
     CListBox list = GetListBox(IDC_SESSION_LIST);
