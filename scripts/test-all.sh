@@ -9,6 +9,9 @@ scripts/install-deps.sh
 
 jobs=$(nproc)
 
+echo "== Source format"
+git ls-files '*.cpp' '*.h' | xargs clang-format --dry-run --Werror
+
 build() {
     cmake --preset "$1" >/dev/null
     cmake --build --preset "$1" -j "$jobs"
