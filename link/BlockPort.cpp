@@ -7,25 +7,11 @@ namespace kelvra {
 void applyCapabilities(CBlockPort& slot, int firmware) {
     const int major = firmware / 10;
     const int minor = firmware % 10;
-    switch (major) {
-        case 1:
-            slot.addressedReads = minor >= 3;
-            break;
-        case 2:
-            slot.addressedReads = minor >= 2;
-            break;
-        case 3:
-            slot.addressedReads = minor >= 1;
-            break;
-        case 4:
-        case 5:
-        case 6:
-            slot.addressedReads = true;
-            slot.batchReads = true;
-            break;
-        default:
-            break;
-    }
+    // Both flags come from this block's own firmware: a slot never keeps the read modes of a
+    // block that sat in it before, which would ask this one for requests it does not serve.
+    slot.addressedReads = (major == 1 && minor >= 3) || (major == 2 && minor >= 2) ||
+                          (major == 3 && minor >= 1) || (major >= 4 && major <= 6);
+    slot.batchReads = major >= 4 && major <= 6;
 }
 
 void closeBlock(CBlockPort& slot) {

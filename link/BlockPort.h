@@ -40,8 +40,8 @@ struct CBlockPort {
     bool readSector(std::uint8_t* buffer);
 };
 
-// Sets addressedReads and batchReads from a block's firmware version; versions the rule does
-// not name leave the slot's flags as an earlier block left them.
+// Sets addressedReads and batchReads from a block's firmware version: addressed reads from
+// 1.3, 2.2, 3.1 and 4.0 to 6.9, batches from 4.0 to 6.9; other versions stream in basic mode.
 void applyCapabilities(CBlockPort& slot, int firmware);
 
 // Closes the slot's port if it is present: present false, portIndex 100, nothing else changed.

@@ -191,3 +191,32 @@ TEST_F(StreamFixture, ABlockThatTakesNoPartYieldsSilence) {
 
 }  // namespace
 }  // namespace kelvra
+
+namespace kelvra {
+namespace {
+
+TEST(Capabilities, FollowTheBlocksOwnFirmwareOnly) {
+    struct Case {
+        int firmware;
+        bool addressed;
+        bool batches;
+    };
+    for (const Case& c : {Case{12, false, false}, Case{13, true, false}, Case{21, false, false},
+                          Case{22, true, false}, Case{30, false, false}, Case{31, true, false},
+                          Case{40, true, true}, Case{45, true, true}, Case{60, true, true},
+                          Case{69, true, true}, Case{7, false, false}, Case{72, false, false}}) {
+        CBlockPort fresh;
+        applyCapabilities(fresh, c.firmware);
+        EXPECT_EQ(fresh.addressedReads, c.addressed) << c.firmware;
+        EXPECT_EQ(fresh.batchReads, c.batches) << c.firmware;
+        // A slot that held a batch block before keeps nothing of it.
+        CBlockPort reused;
+        applyCapabilities(reused, 60);
+        applyCapabilities(reused, c.firmware);
+        EXPECT_EQ(reused.addressedReads, c.addressed) << c.firmware;
+        EXPECT_EQ(reused.batchReads, c.batches) << c.firmware;
+    }
+}
+
+}  // namespace
+}  // namespace kelvra

@@ -2,12 +2,12 @@
 
 #include <fcntl.h>
 #include <poll.h>
+#include <sys/prctl.h>
 #include <termios.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
-#include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <iostream>
@@ -20,28 +20,29 @@ namespace kelvra::blocksim {
 
 namespace {
 
+using std::chrono::microseconds;
 using std::chrono::milliseconds;
 
 // How often a port nobody holds is looked at again: a hung-up master reports POLLHUP at once,
 // so it cannot wait in poll() with the others.
-constexpr int kHangUpProbeMs = 20;
+constexpr microseconds kHangUpProbe{20000};
 // Time the tool has to read what a block sent before the block is taken away.
 constexpr milliseconds kDrainTime{150};
 constexpr double kLineBytesPerSecond = 46080.0;  // 460800 baud, 8N1
 constexpr double kCreditCap = 1024;
 constexpr std::size_t kPacedChunk = 256;
-constexpr int kIdleWakeMs = 1000;
+constexpr microseconds kIdleWake{1000000};
 
 std::runtime_error systemError(const std::string& what) {
     return std::runtime_error(what + ": " + std::strerror(errno));
 }
 
-int msUntil(std::chrono::steady_clock::time_point when, std::chrono::steady_clock::time_point now) {
+microseconds timeUntil(std::chrono::steady_clock::time_point when,
+                       std::chrono::steady_clock::time_point now) {
     if (when <= now) {
-        return 0;
+        return microseconds::zero();
     }
-    return static_cast<int>(
-        std::min<long long>(std::chrono::ceil<milliseconds>(when - now).count(), kIdleWakeMs));
+    return std::min(std::chrono::ceil<microseconds>(when - now), kIdleWake);
 }
 
 }  // namespace
@@ -63,6 +64,10 @@ PtyHost::~PtyHost() {
 }
 
 void PtyHost::start() {
+    if (options_.pace) {
+        // Paced bytes are due to the microsecond; the default slack would wake us 50 µs late.
+        ::prctl(PR_SET_TIMERSLACK, 1UL, 0UL, 0UL, 0UL);
+    }
     for (const std::string& warning : links_.prepare()) {
         std::cerr << "kelvra-blocksim: warning: " << warning << '\n';
     }
@@ -134,25 +139,27 @@ void PtyHost::run(int controlFd, int stopFd) {
         }
         const std::size_t firstBlock = watched.size();
         std::vector<ServedBlock*> owners;
-        int timeout = kIdleWakeMs;
+        // Finer than poll()'s milliseconds: a paced block's bytes are due at the moment the
+        // line has carried them, not up to a millisecond later.
+        microseconds timeout = kIdleWake;
         for (ServedBlock& block : blocks_) {
             if (block.drainUntil) {
-                timeout = std::min(timeout, msUntil(*block.drainUntil, now));
+                timeout = std::min(timeout, timeUntil(*block.drainUntil, now));
             }
             if (block.master < 0) {
                 if (block.returnAt) {
-                    timeout = std::min(timeout, msUntil(*block.returnAt, now));
+                    timeout = std::min(timeout, timeUntil(*block.returnAt, now));
                 }
                 continue;
             }
             if (block.hungUp) {
-                timeout = std::min(timeout, kHangUpProbeMs);
+                timeout = std::min(timeout, kHangUpProbe);
                 continue;
             }
             short events = POLLIN;
             if (block.outgoingStart < block.outgoing.size()) {
-                const int wait = msUntilWritable(block, now);
-                if (wait == 0) {
+                const microseconds wait = timeUntilWritable(block, now);
+                if (wait == microseconds::zero()) {
                     events |= POLLOUT;
                 } else {
                     timeout = std::min(timeout, wait);
@@ -162,7 +169,10 @@ void PtyHost::run(int controlFd, int stopFd) {
             owners.push_back(&block);
         }
 
-        if (::poll(watched.data(), watched.size(), timeout) < 0) {
+        const auto wholeSeconds = std::chrono::floor<std::chrono::seconds>(timeout);
+        const timespec limit{static_cast<time_t>(wholeSeconds.count()),
+                             static_cast<long>((timeout - wholeSeconds).count() * 1000)};
+        if (::ppoll(watched.data(), watched.size(), &limit, nullptr) < 0) {
             if (errno == EINTR) {
                 continue;
             }
@@ -252,15 +262,18 @@ void PtyHost::readFromTool(ServedBlock& block) {
     if (block.outgoingStart == block.outgoing.size()) {
         block.outgoing.clear();
         block.outgoingStart = 0;
+        // The line stood idle until now; its idle time carried nothing and is not made up.
+        block.credit = 0;
+        block.creditAt = SteadyClock::now();
     }
     const std::size_t at = block.outgoing.size();
     block.outgoing.resize(at + pending);
     block.model.takeOutput(block.outgoing.data() + at, pending);
 }
 
-int PtyHost::msUntilWritable(ServedBlock& block, SteadyClock::time_point now) {
+microseconds PtyHost::timeUntilWritable(ServedBlock& block, SteadyClock::time_point now) {
     if (!options_.pace) {
-        return 0;
+        return microseconds::zero();
     }
     const double elapsed = std::chrono::duration<double>(now - block.creditAt).count();
     block.credit = std::min(kCreditCap, block.credit + elapsed * kLineBytesPerSecond);
@@ -268,15 +281,14 @@ int PtyHost::msUntilWritable(ServedBlock& block, SteadyClock::time_point now) {
     const double needed =
         static_cast<double>(std::min(kPacedChunk, block.outgoing.size() - block.outgoingStart));
     if (block.credit >= needed) {
-        return 0;
+        return microseconds::zero();
     }
-    return std::max(
-        1, static_cast<int>(std::ceil((needed - block.credit) * 1000.0 / kLineBytesPerSecond)));
+    return microseconds(1 + static_cast<long>((needed - block.credit) * 1e6 / kLineBytesPerSecond));
 }
 
 void PtyHost::writeToTool(ServedBlock& block, SteadyClock::time_point now) {
     std::size_t allowed = block.outgoing.size() - block.outgoingStart;
-    if (allowed == 0 || msUntilWritable(block, now) != 0) {
+    if (allowed == 0 || timeUntilWritable(block, now) != microseconds::zero()) {
         return;
     }
     if (options_.pace) {

@@ -64,7 +64,7 @@ private:
     void hangUp(ServedBlock& block);
     void takeAway(ServedBlock& block, std::uint32_t forMs, bool otherSlot);
     void bringBack(ServedBlock& block);
-    int msUntilWritable(ServedBlock& block, SteadyClock::time_point now);
+    std::chrono::microseconds timeUntilWritable(ServedBlock& block, SteadyClock::time_point now);
     void execute(std::string_view line);
     void printStatus();
     ServedBlock* findBlock(int com);

@@ -1,0 +1,146 @@
+#include "bench/DownloadRun.h"
+
+#include <sys/resource.h>
+
+#include <chrono>
+#include <cstdio>
+#include <exception>
+
+#include "tests/support/ExpectedWav.h"
+#include "tests/support/PairScenario.h"
+#include "tests/support/PtyStation.h"
+
+namespace kelvra::bench {
+
+namespace {
+
+constexpr double kLineBytesPerSecond = 46080.0;  // 460800 baud, 8N1
+
+int firmwareOf(StreamMode mode) {
+    switch (mode) {
+        case StreamMode::Batches:
+            return 60;
+        case StreamMode::SingleSectors:
+            return 31;
+        case StreamMode::Basic:
+            return 70;
+    }
+    return 0;
+}
+
+double seconds(const timeval& time) {
+    return static_cast<double>(time.tv_sec) + static_cast<double>(time.tv_usec) / 1e6;
+}
+
+double cpuSeconds(const rusage& usage) {
+    return seconds(usage.ru_utime) + seconds(usage.ru_stime);
+}
+
+// One entry per record, a minute apart, held by both blocks.
+blocksim::Scenario scenarioFor(const RunSpec& spec) {
+    std::vector<blocksim::EntrySpec> entriesA;
+    std::vector<blocksim::EntrySpec> entriesB;
+    for (int i = 0; i < spec.records; ++i) {
+        const auto address = static_cast<std::uint8_t>(10 + i);
+        const auto length = static_cast<std::uint16_t>(spec.seconds);
+        entriesA.push_back(test::pairEntry(address, 1, true, 10 + i, 21362, length));
+        entriesB.push_back(test::pairEntry(static_cast<std::uint8_t>(address + 100), 1, false,
+                                           10 + i, 21362, length));
+    }
+    const int firmware = firmwareOf(spec.mode);
+    return test::pairScenario(firmware, std::move(entriesA), firmware, std::move(entriesB));
+}
+
+// Every file as an uninterrupted download writes it.
+std::string verifyFiles(const blocksim::Scenario& scenario, const test::TempFolder& folder) {
+    const blocksim::BlockSpec& a = scenario.blocks[0].spec;
+    const blocksim::BlockSpec& b = scenario.blocks[1].spec;
+    if (folder.fileNames().size() != a.entries.size()) {
+        return std::to_string(folder.fileNames().size()) + " files written";
+    }
+    for (std::size_t i = 0; i < a.entries.size(); ++i) {
+        char name[96];
+        std::snprintf(name, sizeof name, "5 Марта 18г 14-%02zu-09 Запись 1.wav", 10 + i);
+        const std::string difference = test::fileDifference(
+            test::readFileBytes(folder.path() / name),
+            test::expectedWavFile({&a, a.entries[i].address}, {&b, b.entries[i].address}, 0));
+        if (!difference.empty()) {
+            return std::string(name) + ": " + difference;
+        }
+    }
+    return {};
+}
+
+}  // namespace
+
+const char* modeName(StreamMode mode) {
+    switch (mode) {
+        case StreamMode::Batches:
+            return "batches";
+        case StreamMode::SingleSectors:
+            return "single sectors";
+        case StreamMode::Basic:
+            return "basic stream";
+    }
+    return "";
+}
+
+RunResult runDownloadJob(const RunSpec& spec) {
+    RunResult result;
+    const blocksim::Scenario scenario = scenarioFor(spec);
+    for (const blocksim::EntrySpec& entry : scenario.blocks[0].spec.entries) {
+        result.bytesPerChannel +=
+            test::recordFormat(scenario.blocks[0].spec, entry.address).channelBytes;
+    }
+    result.lineSeconds = result.bytesPerChannel / kLineBytesPerSecond;
+    test::TempFolder folder;
+    try {
+        test::PtyStation station({spec.blocksimBinary, scenario, true});
+        if (!station.tickUntilBothPlaced()) {
+            result.failure = "the blocks were not found";
+            return result;
+        }
+        std::vector<int> lines;
+        for (int i = 0; i < spec.records; ++i) {
+            lines.push_back(i);
+        }
+        if (station.listLines().size() != lines.size()) {
+            result.failure = "the record list does not show one line per record";
+            return result;
+        }
+        rusage before{};
+        getrusage(RUSAGE_SELF, &before);
+        result.baselineRssKb = before.ru_maxrss;
+        const auto start = std::chrono::steady_clock::now();
+        if (!station.startDownload(lines, folder.path().string())) {
+            result.failure = "the job did not start";
+            return result;
+        }
+        const auto limit = std::chrono::seconds(60 + 10 * static_cast<int>(result.lineSeconds));
+        if (!station.runWorker(limit)) {
+            result.failure = "the job did not end in time";
+            return result;
+        }
+        result.wallSeconds =
+            std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+        rusage after{};
+        getrusage(RUSAGE_SELF, &after);
+        result.cpuSeconds = cpuSeconds(after) - cpuSeconds(before);
+        result.peakRssKb = after.ru_maxrss;
+        if (station.window().job.recoveryPending || !station.driver().messageBoxes().empty()) {
+            result.failure = "the transfer failed";
+            return result;
+        }
+    } catch (const std::exception& error) {
+        result.failure = error.what();
+        return result;
+    }
+    rusage simulator{};
+    getrusage(RUSAGE_CHILDREN, &simulator);
+    result.simulatorCpuSeconds = cpuSeconds(simulator);
+    result.failure = verifyFiles(scenario, folder);
+    result.ok = result.failure.empty();
+    return result;
+}
+
+}  // namespace kelvra::bench

@@ -1,0 +1,37 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace kelvra::bench {
+
+// How the blocks serve a record: the firmware that selects each mode.
+enum class StreamMode { Batches, SingleSectors, Basic };
+
+const char* modeName(StreamMode mode);
+
+struct RunSpec {
+    std::string blocksimBinary;
+    StreamMode mode = StreamMode::Batches;
+    int records = 1;
+    int seconds = 20;  // record length where the firmware keeps it (batches, basic stream)
+};
+
+// What one download job cost, measured inside the process that ran it.
+struct RunResult {
+    bool ok = false;
+    std::string failure;  // why not ok
+    std::uint32_t bytesPerChannel = 0;
+    double wallSeconds = 0;  // from the button press until the worker ended
+    double lineSeconds = 0;  // bytesPerChannel at 46080 bytes/s
+    double cpuSeconds = 0;   // user + system time of this process during the job
+    double simulatorCpuSeconds = 0;
+    long baselineRssKb = 0;  // peak resident memory before the job
+    long peakRssKb = 0;      // peak resident memory by the end of the job
+};
+
+// Serves two paced simulated blocks, downloads all their records through the main window and
+// checks every file byte for byte (after the measurement).
+RunResult runDownloadJob(const RunSpec& spec);
+
+}  // namespace kelvra::bench

@@ -1,0 +1,115 @@
+#!/usr/bin/env bash
+# Runs the 64-bit Windows build of Kelvra under wine64, on an Xvfb display, in a fresh Wine
+# prefix where one simulated block is published as COM5, and reads the block panels back from
+# the running window with the probe, which then closes it.
+#
+#   run_wine_test.sh <x86_64 Windows build dir> <kelvra-blocksim>
+#
+# Exit status: 0 when the window showed the block, 77 (skipped) when the Windows build, wine64
+# or Xvfb is missing, 1 otherwise. Every process it starts is ended on the way out.
+set -uo pipefail
+
+windows_build=$1
+blocksim=$2
+kelvra_exe=$windows_build/app/Kelvra.exe
+probe_exe=$windows_build/tests/wine/kelvra-wine-probe.exe
+
+skip() {
+    echo "skipped: $*"
+    exit 77
+}
+
+find_wine_tool() {
+    command -v "$1" 2>/dev/null || { [ -x "/usr/lib/wine/$1" ] && echo "/usr/lib/wine/$1"; }
+}
+
+[ -f "$kelvra_exe" ] || skip "no $kelvra_exe (build the mingw-x86_64 preset first)"
+[ -f "$probe_exe" ] || skip "no $probe_exe"
+wine=$(find_wine_tool wine64) || skip "wine64 is not installed"
+wineserver=$(find_wine_tool wineserver) || skip "wineserver is not installed"
+command -v Xvfb >/dev/null || skip "Xvfb is not installed"
+
+work=$(mktemp -d "${TMPDIR:-/tmp}/kelvra-wine-XXXXXX")
+export WINEPREFIX=$work/prefix
+export WINEDLLOVERRIDES="mscoree,mshtml="
+export WINEDEBUG=-all
+xvfb_pid=
+simulator_pid=
+kelvra_pid=
+
+cleanup() {
+    # Killing the prefix's wineserver ends every Wine process of the prefix with it.
+    [ -d "$WINEPREFIX" ] && "$wineserver" -k 2>/dev/null
+    for pid in $kelvra_pid $simulator_pid $xvfb_pid; do
+        kill "$pid" 2>/dev/null && wait "$pid" 2>/dev/null
+    done
+    rm -rf "$work"
+}
+trap cleanup EXIT
+trap 'exit 1' INT TERM HUP
+
+fail() {
+    echo "FAILED: $*"
+    for log in "$work"/*.log; do
+        [ -s "$log" ] && { echo "--- $(basename "$log")"; cat "$log"; }
+    done
+    exit 1
+}
+
+# Waits up to $1 seconds for the command that follows to succeed.
+wait_until() {
+    local deadline=$((SECONDS + $1))
+    shift
+    until "$@"; do
+        [ $SECONDS -lt $deadline ] || return 1
+        sleep 0.2
+    done
+}
+
+Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$work/display" 2>"$work/xvfb.log" &
+xvfb_pid=$!
+wait_until 20 test -s "$work/display" || fail "Xvfb did not start"
+export DISPLAY=:$(head -n 1 "$work/display")
+
+# The server stays up for the whole run: a new one would let Wine's mount manager map the
+# machine's own serial ports to COM names again.
+mkdir "$WINEPREFIX"
+"$wineserver" -p
+timeout 90 "$wine" wineboot -i >"$work/wineboot.log" 2>&1 || fail "wineboot failed"
+rm -f "$WINEPREFIX"/dosdevices/com[0-9]*
+
+cat >"$work/scenario.json" <<'EOF'
+{"blocks": [{"com": 5, "serialYear": 18, "serialNumber": 42, "firmware": 60, "role": "A",
+  "entries": [{"address": 5, "records": 1, "time": "2018-03-05 14:07:09",
+               "sampleRate": 8000, "duration": 1}]}]}
+EOF
+mkfifo "$work/simulator.in"
+"$blocksim" --port-dir "$work/ports" --wine-prefix "$WINEPREFIX" "$work/scenario.json" \
+    <"$work/simulator.in" >"$work/simulator.log" 2>&1 &
+simulator_pid=$!
+exec 4>"$work/simulator.in"  # held open: the simulator runs until its input closes or SIGTERM
+wait_until 10 grep -q '^READY' "$work/simulator.log" || fail "kelvra-blocksim did not start"
+[ -L "$WINEPREFIX/dosdevices/com5" ] || fail "no com5 link in the prefix"
+
+"$wine" "$kelvra_exe" >"$work/kelvra.log" 2>&1 &
+kelvra_pid=$!
+
+timeout 90 "$wine" "$probe_exe" 60 >"$work/probe.out" 2>"$work/probe.log"
+probe_status=$?
+echo "--- the window showed:"
+cat "$work/probe.out"
+[ $probe_status -eq 0 ] || fail "the probe ended with status $probe_status"
+
+shown() {
+    grep -qxF -- "$1" "$work/probe.out"
+}
+shown "1003 S/N:   2018-042" || fail "label 1003 does not show block A"
+shown "1004 Прошивка:  6.0" || fail "label 1004 does not show block A's firmware"
+shown "1005 " || fail "label 1005 is not empty without a block B"
+
+wait_until 20 bash -c "! kill -0 $kelvra_pid 2>/dev/null" || fail "Kelvra.exe did not end after WM_CLOSE"
+wait "$kelvra_pid"
+kelvra_status=$?
+kelvra_pid=
+[ $kelvra_status -eq 0 ] || fail "Kelvra.exe ended with status $kelvra_status"
+echo "Kelvra.exe found the simulated block on COM5 and closed on request"
