@@ -37,24 +37,24 @@ double cpuSeconds(const rusage& usage) {
 }
 
 // One entry per record, a minute apart, held by both blocks.
-blocksim::Scenario scenarioFor(const RunSpec& spec) {
-    std::vector<blocksim::EntrySpec> entriesA;
-    std::vector<blocksim::EntrySpec> entriesB;
-    for (int i = 0; i < spec.records; ++i) {
+blocksim::Scenario scenarioFor(const RunSetup& run) {
+    std::vector<blocksim::EntrySetup> entriesA;
+    std::vector<blocksim::EntrySetup> entriesB;
+    for (int i = 0; i < run.records; ++i) {
         const auto address = static_cast<std::uint8_t>(10 + i);
-        const auto length = static_cast<std::uint16_t>(spec.seconds);
+        const auto length = static_cast<std::uint16_t>(run.seconds);
         entriesA.push_back(test::pairEntry(address, 1, true, 10 + i, 21362, length));
         entriesB.push_back(test::pairEntry(static_cast<std::uint8_t>(address + 100), 1, false,
                                            10 + i, 21362, length));
     }
-    const int firmware = firmwareOf(spec.mode);
+    const int firmware = firmwareOf(run.mode);
     return test::pairScenario(firmware, std::move(entriesA), firmware, std::move(entriesB));
 }
 
 // Every file as an uninterrupted download writes it.
 std::string verifyFiles(const blocksim::Scenario& scenario, const test::TempFolder& folder) {
-    const blocksim::BlockSpec& a = scenario.blocks[0].spec;
-    const blocksim::BlockSpec& b = scenario.blocks[1].spec;
+    const blocksim::BlockSetup& a = scenario.blocks[0].setup;
+    const blocksim::BlockSetup& b = scenario.blocks[1].setup;
     if (folder.fileNames().size() != a.entries.size()) {
         return std::to_string(folder.fileNames().size()) + " files written";
     }
@@ -85,23 +85,23 @@ const char* modeName(StreamMode mode) {
     return "";
 }
 
-RunResult runDownloadJob(const RunSpec& spec) {
+RunResult runDownloadJob(const RunSetup& run) {
     RunResult result;
-    const blocksim::Scenario scenario = scenarioFor(spec);
-    for (const blocksim::EntrySpec& entry : scenario.blocks[0].spec.entries) {
+    const blocksim::Scenario scenario = scenarioFor(run);
+    for (const blocksim::EntrySetup& entry : scenario.blocks[0].setup.entries) {
         result.bytesPerChannel +=
-            test::recordFormat(scenario.blocks[0].spec, entry.address).channelBytes;
+            test::recordFormat(scenario.blocks[0].setup, entry.address).channelBytes;
     }
     result.lineSeconds = result.bytesPerChannel / kLineBytesPerSecond;
     test::TempFolder folder;
     try {
-        test::PtyStation station({spec.blocksimBinary, scenario, true});
+        test::PtyStation station({run.blocksimBinary, scenario, true});
         if (!station.tickUntilBothPlaced()) {
             result.failure = "the blocks were not found";
             return result;
         }
         std::vector<int> lines;
-        for (int i = 0; i < spec.records; ++i) {
+        for (int i = 0; i < run.records; ++i) {
             lines.push_back(i);
         }
         if (station.listLines().size() != lines.size()) {

@@ -10,7 +10,7 @@ enum class StreamMode { Batches, SingleSectors, Basic };
 
 const char* modeName(StreamMode mode);
 
-struct RunSpec {
+struct RunSetup {
     std::string blocksimBinary;
     StreamMode mode = StreamMode::Batches;
     int records = 1;
@@ -32,6 +32,6 @@ struct RunResult {
 
 // Serves two paced simulated blocks, downloads all their records through the main window and
 // checks every file byte for byte (after the measurement).
-RunResult runDownloadJob(const RunSpec& spec);
+RunResult runDownloadJob(const RunSetup& run);
 
 }  // namespace kelvra::bench

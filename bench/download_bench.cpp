@@ -20,7 +20,7 @@ extern char** environ;
 namespace {
 
 using kelvra::bench::RunResult;
-using kelvra::bench::RunSpec;
+using kelvra::bench::RunSetup;
 using kelvra::bench::StreamMode;
 
 constexpr double kBatchGoal = 0.05;  // batch jobs finish within 5% of the line-rate time
@@ -173,7 +173,7 @@ int main(int argc, char** argv) {
 
     if (!runOne.empty()) {
         printResult(kelvra::bench::runDownloadJob(
-            RunSpec{KELVRA_BLOCKSIM_PATH, kModes.at(runOne), records, seconds}));
+            RunSetup{KELVRA_BLOCKSIM_PATH, kModes.at(runOne), records, seconds}));
         return 0;
     }
 

@@ -8,9 +8,10 @@
 #include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <thread>
 
+#include "tests/support/SimulatorProcess.h"
 #include "tests/support/blocksim_bytes.h"
-#include "tests/support/blocksim_process.h"
 #include "tools/blocksim/Scenario.h"
 
 namespace kelvra::test {
@@ -81,8 +82,16 @@ bool linkExists(const std::string& path) {
     return ::lstat(path.c_str(), &status) == 0;
 }
 
-Bytes helloOf(const blocksim::BlockSpec& spec) {
-    blocksim::BlockModel model(spec);
+// kelvra-blocksim serving `scenarioPath` in a private port directory.
+SimulatorProcess::Options simulatorFor(const std::string& scenarioPath) {
+    SimulatorProcess::Options options;
+    options.binary = KELVRA_BLOCKSIM_PATH;
+    options.scenarioPath = scenarioPath;
+    return options;
+}
+
+Bytes helloOf(const blocksim::BlockSetup& setup) {
+    blocksim::BlockModel model(setup);
     return replyTo(model, {0x00});
 }
 
@@ -93,17 +102,17 @@ protected:
         ASSERT_TRUE(simulator.waitReady()) << "no READY";
     }
 
-    const blocksim::BlockSpec& blockOn(int com) const {
+    const blocksim::BlockSetup& blockOn(int com) const {
         for (const auto& block : scenario.blocks) {
             if (block.com == com) {
-                return block.spec;
+                return block.setup;
             }
         }
         throw std::logic_error("no block on that port");
     }
 
     blocksim::Scenario scenario;
-    BlocksimProcess simulator{KELVRA_BLOCKSIM_PATH, kPairScenario};
+    SimulatorProcess simulator{simulatorFor(kPairScenario)};
 };
 
 TEST_F(BlocksimPty, PublishesEveryBlockAndServesHelloAndAStream) {
@@ -194,7 +203,9 @@ TEST(BlocksimPtyStart, PublishesWineLinksWhenAsked) {
     std::string prefix = (std::filesystem::temp_directory_path() / "blocksim-wine-XXXXXX").string();
     ASSERT_NE(::mkdtemp(prefix.data()), nullptr);
     {
-        BlocksimProcess simulator(KELVRA_BLOCKSIM_PATH, kPairScenario, {"--wine-prefix", prefix});
+        SimulatorProcess::Options options = simulatorFor(kPairScenario);
+        options.extraArguments = {"--wine-prefix", prefix};
+        SimulatorProcess simulator(options);
         ASSERT_TRUE(simulator.waitReady());
         EXPECT_EQ(linkTarget(prefix + "/dosdevices/com3"), linkTarget(simulator.comLink(3)));
         EXPECT_EQ(linkTarget(prefix + "/dosdevices/com4"), linkTarget(simulator.comLink(4)));
@@ -210,7 +221,9 @@ TEST(BlocksimPtyStart, RejectsABadScenarioNamingTheField) {
                                  .string();
     std::ofstream(path) << R"({"blocks": [{"com": 3, "serialYear": 18, "serialNumber": 1,
                              "firmware": 300, "role": "A"}]})";
-    BlocksimProcess simulator(KELVRA_BLOCKSIM_PATH, path);
+    SimulatorProcess::Options options = simulatorFor(path);
+    options.captureErrors = true;
+    SimulatorProcess simulator(options);
     EXPECT_EQ(simulator.wait(2s), 2);
     EXPECT_NE(simulator.errorOutput().find("blocks[0].firmware: expected an integer 0..255"),
               std::string::npos);

@@ -20,10 +20,10 @@ TEST_F(DownloadE2e, BasicStreamBlocks) {
            pairEntry(11, 1, false, 11, 8000, 1)});
     downloadAllLines(4, 60s);
     expectFiles({
-        {"5 Марта 18г 14-07-09 Запись 1.wav", {specA(), 5}, {specB(), 9}, 0},
-        {"5 Марта 18г 14-07-09 Запись 2.wav", {specA(), 5}, {specB(), 9}, 1},
-        {"5 Марта 18г 14-09-09 Запись 1.wav", {specA(), 6}, {specB(), 10}, 0},
-        {"5 Марта 18г 14-11-09 Запись 1.wav", {}, {specB(), 11}, 0},  // block B's copy only
+        {"5 Марта 18г 14-07-09 Запись 1.wav", {setupA(), 5}, {setupB(), 9}, 0},
+        {"5 Марта 18г 14-07-09 Запись 2.wav", {setupA(), 5}, {setupB(), 9}, 1},
+        {"5 Марта 18г 14-09-09 Запись 1.wav", {setupA(), 6}, {setupB(), 10}, 0},
+        {"5 Марта 18г 14-11-09 Запись 1.wav", {}, {setupB(), 11}, 0},  // block B's copy only
     });
     expectIdleWithBothBlocks();
 }
@@ -35,9 +35,9 @@ TEST_F(DownloadE2e, BatchBlocks) {
           60, {pairEntry(9, 2, false, 7, 16000, 3), pairEntry(10, 1, false, 9, 21362, 1)});
     downloadAllLines(3, 60s);
     expectFiles({
-        {"5 Марта 18г 14-07-09 Запись 1.wav", {specA(), 5}, {specB(), 9}, 0},
-        {"5 Марта 18г 14-07-09 Запись 2.wav", {specA(), 5}, {specB(), 9}, 1},
-        {"5 Марта 18г 14-09-09 Запись 1.wav", {specA(), 6}, {specB(), 10}, 0},
+        {"5 Марта 18г 14-07-09 Запись 1.wav", {setupA(), 5}, {setupB(), 9}, 0},
+        {"5 Марта 18г 14-07-09 Запись 2.wav", {setupA(), 5}, {setupB(), 9}, 1},
+        {"5 Марта 18г 14-09-09 Запись 1.wav", {setupA(), 6}, {setupB(), 10}, 0},
     });
     expectIdleWithBothBlocks();
 }
@@ -47,7 +47,7 @@ TEST_F(DownloadE2e, SingleSectorBlocksWithTheFixed120SecondFormat) {
     // 5119920 bytes per channel, 10000 sectors, the last with 432 bytes of the record.
     start(13, {pairEntry(5, 1, true, 7, 8000, 1)}, 22, {pairEntry(9, 1, false, 7, 8000, 1)});
     downloadAllLines(1, 300s);
-    expectFiles({{"5 Марта 18г 14-07-09 Запись 1.wav", {specA(), 5}, {specB(), 9}, 0}});
+    expectFiles({{"5 Марта 18г 14-07-09 Запись 1.wav", {setupA(), 5}, {setupB(), 9}, 0}});
     expectIdleWithBothBlocks();
 }
 
@@ -56,8 +56,8 @@ TEST_F(DownloadE2e, BlocksOfDifferentModesSideBySide) {
     start(60, {pairEntry(5, 2, true, 7, 8000, 3)}, 70, {pairEntry(9, 2, false, 7, 8000, 3)});
     downloadAllLines(2, 60s);
     expectFiles({
-        {"5 Марта 18г 14-07-09 Запись 1.wav", {specA(), 5}, {specB(), 9}, 0},
-        {"5 Марта 18г 14-07-09 Запись 2.wav", {specA(), 5}, {specB(), 9}, 1},
+        {"5 Марта 18г 14-07-09 Запись 1.wav", {setupA(), 5}, {setupB(), 9}, 0},
+        {"5 Марта 18г 14-07-09 Запись 2.wav", {setupA(), 5}, {setupB(), 9}, 1},
     });
     expectIdleWithBothBlocks();
 }
@@ -70,8 +70,8 @@ TEST_F(DownloadE2e, AReplacementBlockIsReadInItsOwnMode) {
                                              {pairEntry(9, 1, false, 7, 8000, 3)});
     blocksim::ScenarioBlock newcomer = blocks.blocks[0];
     newcomer.com = 5;
-    newcomer.spec.serialNumber = 44;
-    newcomer.spec.firmware = 70;
+    newcomer.setup.serialNumber = 44;
+    newcomer.setup.firmware = 70;
     blocks.blocks.push_back(newcomer);
     serve(blocks);
     CMainDlg& window = station->window();
@@ -89,7 +89,7 @@ TEST_F(DownloadE2e, AReplacementBlockIsReadInItsOwnMode) {
     EXPECT_FALSE(window.slotA.batchReads) << "slot A kept block A's modes";
     downloadAllLines(1, 60s);
     expectFiles(
-        {{"5 Марта 18г 14-07-09 Запись 1.wav", {&scenario.blocks[2].spec, 5}, {specB(), 9}, 0}});
+        {{"5 Марта 18г 14-07-09 Запись 1.wav", {&scenario.blocks[2].setup, 5}, {setupB(), 9}, 0}});
     expectIdleWithBothBlocks();
 }
 

@@ -75,8 +75,8 @@ protected:
     }
 
     void expectBothRecordsWhole() {
-        expectFiles({{kFirstRecord, {specA(), 5}, {specB(), 9}, 0},
-                     {kSecondRecord, {specA(), 5}, {specB(), 9}, 1}});
+        expectFiles({{kFirstRecord, {setupA(), 5}, {setupB(), 9}, 0},
+                     {kSecondRecord, {setupA(), 5}, {setupB(), 9}, 1}});
     }
 
 private:
@@ -171,7 +171,7 @@ TEST_F(RecoveryE2e, SingleSectorBlocksLostOneAfterTheOther) {
     awaitReturn(kPairComB);
     resume();
     EXPECT_EQ(station->window().job.retryCount, 2) << "addressed blocks count over the whole job";
-    expectFiles({{kFirstRecord, {specA(), 5}, {specB(), 9}, 0}});
+    expectFiles({{kFirstRecord, {setupA(), 5}, {setupB(), 9}, 0}});
     expectIdleWithBothBlocks();
 }
 
@@ -217,7 +217,7 @@ TEST_F(RecoveryE2e, ABlockThatStaysAwayEndsTheJobAndLeavesThePartialFile) {
     // written before the loss; the second record was never begun.
     EXPECT_EQ(folder.fileNames(), std::vector<std::string>{kFirstRecord});
     const auto partial = readFileBytes(folder.path() / kFirstRecord);
-    const auto whole = expectedWavFile({specA(), 5}, {specB(), 9}, 0);
+    const auto whole = expectedWavFile({setupA(), 5}, {setupB(), 9}, 0);
     ASSERT_GT(partial.size(), 76u);
     EXPECT_EQ((partial.size() - 76) % 1024, 0u);
     ASSERT_LT(partial.size(), whole.size());

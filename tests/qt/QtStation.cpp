@@ -52,9 +52,12 @@ QtStation::QtStation(const std::string& scenarioJson)
     runtime_.blockOtherPorts(ports);
     const std::string scenarioPath = runtime_.path() + "/scenario.json";
     std::ofstream(scenarioPath) << scenarioJson;
-    simulator_ = std::make_unique<SimulatorProcess>(SimulatorProcess::Options{
-        KELVRA_BLOCKSIM_PATH, scenarioPath, runtime_.portDirectory(), false});
-    if (!simulator_->waitForLine("READY", std::chrono::seconds(10))) {
+    SimulatorProcess::Options simulatorOptions;
+    simulatorOptions.binary = KELVRA_BLOCKSIM_PATH;
+    simulatorOptions.scenarioPath = scenarioPath;
+    simulatorOptions.portDirectory = runtime_.portDirectory();
+    simulator_ = std::make_unique<SimulatorProcess>(simulatorOptions);
+    if (!simulator_->waitReady()) {
         throw std::runtime_error("kelvra-blocksim did not publish its blocks");
     }
     window_ = std::make_unique<CMainDlg>(platform::systemSerialBackend(), platform::systemClock());
@@ -104,10 +107,10 @@ void QtStation::run(const std::function<void()>& user, std::chrono::milliseconds
     }
 }
 
-const blocksim::BlockSpec& QtStation::spec(int com) const {
+const blocksim::BlockSetup& QtStation::setup(int com) const {
     for (const blocksim::ScenarioBlock& block : scenario_.blocks) {
         if (block.com == com) {
-            return block.spec;
+            return block.setup;
         }
     }
     throw std::logic_error("no block on COM" + std::to_string(com));

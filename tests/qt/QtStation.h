@@ -33,7 +33,7 @@ public:
              std::chrono::milliseconds limit = std::chrono::seconds(30));
 
     CMainDlg& window() { return *window_; }
-    const blocksim::BlockSpec& spec(int com) const;
+    const blocksim::BlockSetup& setup(int com) const;
     // The simulator's status line of the block on COM<com>, or "" when it gave none.
     std::string blockStatus(int com);
 

@@ -194,8 +194,8 @@ TEST_F(StationWindow, ReadingTheSelectionWritesTheFilesWhileTheBarGrows) {
         EXPECT_GT(barExtents[i], barExtents[i - 1]);
     }
 
-    const blocksim::BlockSpec& a = station.spec(3);
-    const blocksim::BlockSpec& b = station.spec(4);
+    const blocksim::BlockSetup& a = station.setup(3);
+    const blocksim::BlockSetup& b = station.setup(4);
     struct Expected {
         const char* name;
         ChannelSource left;

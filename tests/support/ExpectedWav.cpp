@@ -10,7 +10,7 @@ namespace {
 
 constexpr std::size_t kHeaderBytes = 76;
 
-const blocksim::EntrySpec& entryAt(const blocksim::BlockSpec& block, std::uint8_t address) {
+const blocksim::EntrySetup& entryAt(const blocksim::BlockSetup& block, std::uint8_t address) {
     const auto found = std::find_if(block.entries.begin(), block.entries.end(),
                                     [&](const auto& entry) { return entry.address == address; });
     if (found == block.entries.end()) {
@@ -34,8 +34,8 @@ void describe(std::uint8_t* at, ChannelSource channel, std::uint8_t recordIndex)
     if (channel.block == nullptr) {
         return;
     }
-    const blocksim::BlockSpec& block = *channel.block;
-    const blocksim::EntrySpec& entry = entryAt(block, channel.address);
+    const blocksim::BlockSetup& block = *channel.block;
+    const blocksim::EntrySetup& entry = entryAt(block, channel.address);
     at[0] = entry.setting2.at(recordIndex);
     at[1] = entry.setting1.at(recordIndex);
     at[2] = block.serialYear;
@@ -45,8 +45,8 @@ void describe(std::uint8_t* at, ChannelSource channel, std::uint8_t recordIndex)
 
 }  // namespace
 
-RecordFormat recordFormat(const blocksim::BlockSpec& block, std::uint8_t address) {
-    const blocksim::EntrySpec& entry = entryAt(block, address);
+RecordFormat recordFormat(const blocksim::BlockSetup& block, std::uint8_t address) {
+    const blocksim::EntrySetup& entry = entryAt(block, address);
     const int major = block.firmware / 10;
     if (major >= 6) {
         return {entry.sampleRate, 2u * entry.sampleRate * entry.duration};

@@ -15,7 +15,7 @@ struct RecordFormat {
     std::uint32_t sampleRate = 0;
     std::uint32_t channelBytes = 0;
 };
-RecordFormat recordFormat(const blocksim::BlockSpec& block, std::uint8_t address);
+RecordFormat recordFormat(const blocksim::BlockSetup& block, std::uint8_t address);
 
 // The whole file an uninterrupted download makes of record `recordIndex` with these channels:
 // the 76-byte header, with each present channel described by its block and by its entry's

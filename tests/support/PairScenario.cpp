@@ -5,22 +5,22 @@ namespace kelvra::test {
 namespace {
 
 blocksim::ScenarioBlock pairBlock(bool roleA, int firmware,
-                                  std::vector<blocksim::EntrySpec> entries) {
+                                  std::vector<blocksim::EntrySetup> entries) {
     blocksim::ScenarioBlock block;
     block.com = roleA ? kPairComA : kPairComB;
-    block.spec.serialYear = 18;
-    block.spec.serialNumber = roleA ? 42 : 43;
-    block.spec.firmware = static_cast<std::uint8_t>(firmware);
-    block.spec.roleA = roleA;
-    block.spec.entries = std::move(entries);
+    block.setup.serialYear = 18;
+    block.setup.serialNumber = roleA ? 42 : 43;
+    block.setup.firmware = static_cast<std::uint8_t>(firmware);
+    block.setup.roleA = roleA;
+    block.setup.entries = std::move(entries);
     return block;
 }
 
 }  // namespace
 
-blocksim::EntrySpec pairEntry(std::uint8_t address, std::uint8_t records, bool roleA, int minute,
-                              std::uint16_t sampleRate, std::uint16_t seconds) {
-    blocksim::EntrySpec entry;
+blocksim::EntrySetup pairEntry(std::uint8_t address, std::uint8_t records, bool roleA, int minute,
+                               std::uint16_t sampleRate, std::uint16_t seconds) {
+    blocksim::EntrySetup entry;
     entry.address = address;
     entry.recordCount = records;
     entry.roleA = roleA;
@@ -36,8 +36,8 @@ blocksim::EntrySpec pairEntry(std::uint8_t address, std::uint8_t records, bool r
     return entry;
 }
 
-blocksim::Scenario pairScenario(int firmwareA, std::vector<blocksim::EntrySpec> entriesA,
-                                int firmwareB, std::vector<blocksim::EntrySpec> entriesB) {
+blocksim::Scenario pairScenario(int firmwareA, std::vector<blocksim::EntrySetup> entriesA,
+                                int firmwareB, std::vector<blocksim::EntrySetup> entriesB) {
     blocksim::Scenario scenario;
     scenario.blocks = {pairBlock(true, firmwareA, std::move(entriesA)),
                        pairBlock(false, firmwareB, std::move(entriesB))};

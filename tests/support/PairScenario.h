@@ -14,10 +14,10 @@ inline constexpr int kPairComB = 4;
 
 // An entry made on 5 March 2018 at 14:`minute`:09 under role A or B, with settings bytes that
 // tell the two roles apart.
-blocksim::EntrySpec pairEntry(std::uint8_t address, std::uint8_t records, bool roleA, int minute,
-                              std::uint16_t sampleRate, std::uint16_t seconds);
+blocksim::EntrySetup pairEntry(std::uint8_t address, std::uint8_t records, bool roleA, int minute,
+                               std::uint16_t sampleRate, std::uint16_t seconds);
 
-blocksim::Scenario pairScenario(int firmwareA, std::vector<blocksim::EntrySpec> entriesA,
-                                int firmwareB, std::vector<blocksim::EntrySpec> entriesB);
+blocksim::Scenario pairScenario(int firmwareA, std::vector<blocksim::EntrySetup> entriesA,
+                                int firmwareB, std::vector<blocksim::EntrySetup> entriesB);
 
 }  // namespace kelvra::test

@@ -13,8 +13,8 @@ void PtyDownloadTest::serve(blocksim::Scenario blocks) {
     ASSERT_TRUE(station->tickUntilBothPlaced()) << "the blocks were not found";
 }
 
-void PtyDownloadTest::start(int firmwareA, std::vector<blocksim::EntrySpec> entriesA, int firmwareB,
-                            std::vector<blocksim::EntrySpec> entriesB) {
+void PtyDownloadTest::start(int firmwareA, std::vector<blocksim::EntrySetup> entriesA,
+                            int firmwareB, std::vector<blocksim::EntrySetup> entriesB) {
     serve(pairScenario(firmwareA, std::move(entriesA), firmwareB, std::move(entriesB)));
 }
 

@@ -32,12 +32,12 @@ protected:
     // Serves the blocks and lets discovery place a block in each slot.
     void serve(blocksim::Scenario blocks);
     // Serves the pair with these firmware versions and entries.
-    void start(int firmwareA, std::vector<blocksim::EntrySpec> entriesA, int firmwareB,
-               std::vector<blocksim::EntrySpec> entriesB);
+    void start(int firmwareA, std::vector<blocksim::EntrySetup> entriesA, int firmwareB,
+               std::vector<blocksim::EntrySetup> entriesB);
 
     // The pair's blocks as served (pairScenario puts block A first).
-    const blocksim::BlockSpec* specA() const { return &scenario.blocks[0].spec; }
-    const blocksim::BlockSpec* specB() const { return &scenario.blocks[1].spec; }
+    const blocksim::BlockSetup* setupA() const { return &scenario.blocks[0].setup; }
+    const blocksim::BlockSetup* setupB() const { return &scenario.blocks[1].setup; }
 
     // Selects all `lines` lines of the record list, starts the job into the folder and serves
     // the window until the worker ends (the job done, or handed to recovery).

@@ -19,9 +19,13 @@ PtyStation::PtyStation(const Options& options)
     runtime_.blockOtherPorts(ports);
     const std::string scenarioPath = runtime_.path() + "/scenario.json";
     writeScenarioFile(scenarioPath, options.scenario);
-    simulator_ = std::make_unique<SimulatorProcess>(SimulatorProcess::Options{
-        options.blocksimBinary, scenarioPath, runtime_.portDirectory(), options.pace});
-    if (!simulator_->waitForLine("READY", std::chrono::seconds(10))) {
+    SimulatorProcess::Options simulatorOptions;
+    simulatorOptions.binary = options.blocksimBinary;
+    simulatorOptions.scenarioPath = scenarioPath;
+    simulatorOptions.portDirectory = runtime_.portDirectory();
+    simulatorOptions.pace = options.pace;
+    simulator_ = std::make_unique<SimulatorProcess>(simulatorOptions);
+    if (!simulator_->waitReady()) {
         throw std::runtime_error("kelvra-blocksim did not publish its blocks");
     }
     driver_ = std::make_unique<platform::headless::DialogDriver>();

@@ -14,7 +14,7 @@ const char* role(bool roleA) {
     return roleA ? "A" : "B";
 }
 
-json entryJson(const blocksim::EntrySpec& entry) {
+json entryJson(const blocksim::EntrySetup& entry) {
     return {
         {"address", entry.address},
         {"records", entry.recordCount},
@@ -35,16 +35,16 @@ std::string scenarioJson(const blocksim::Scenario& scenario) {
     json blocks = json::array();
     for (const blocksim::ScenarioBlock& block : scenario.blocks) {
         json entries = json::array();
-        for (const blocksim::EntrySpec& entry : block.spec.entries) {
+        for (const blocksim::EntrySetup& entry : block.setup.entries) {
             entries.push_back(entryJson(entry));
         }
         blocks.push_back({
             {"com", block.com},
-            {"serialYear", block.spec.serialYear},
-            {"serialNumber", block.spec.serialNumber},
-            {"firmware", block.spec.firmware},
-            {"role", role(block.spec.roleA)},
-            {"service", block.spec.service},
+            {"serialYear", block.setup.serialYear},
+            {"serialNumber", block.setup.serialNumber},
+            {"firmware", block.setup.firmware},
+            {"role", role(block.setup.roleA)},
+            {"service", block.setup.service},
             {"entries", entries},
         });
     }

@@ -8,23 +8,23 @@ void StationFixture::TearDown() {
     }
 }
 
-blocksim::BlockSpec StationFixture::block(int serialYear, int serialNumber, int firmware,
-                                          bool roleA, bool service) {
-    blocksim::BlockSpec spec;
-    spec.serialYear = static_cast<std::uint8_t>(serialYear);
-    spec.serialNumber = static_cast<std::uint16_t>(serialNumber);
-    spec.firmware = static_cast<std::uint8_t>(firmware);
-    spec.roleA = roleA;
-    spec.service = service;
-    return spec;
+blocksim::BlockSetup StationFixture::block(int serialYear, int serialNumber, int firmware,
+                                           bool roleA, bool service) {
+    blocksim::BlockSetup setup;
+    setup.serialYear = static_cast<std::uint8_t>(serialYear);
+    setup.serialNumber = static_cast<std::uint16_t>(serialNumber);
+    setup.firmware = static_cast<std::uint8_t>(firmware);
+    setup.roleA = roleA;
+    setup.service = service;
+    return setup;
 }
 
 std::string StationFixture::port(int com) {
     return "SIM-COM" + std::to_string(com);
 }
 
-void StationFixture::addBlock(int com, blocksim::BlockSpec spec) {
-    backend.addBlock(port(com), std::move(spec));
+void StationFixture::addBlock(int com, blocksim::BlockSetup setup) {
+    backend.addBlock(port(com), std::move(setup));
 }
 
 void StationFixture::start() {

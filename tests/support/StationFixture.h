@@ -20,13 +20,13 @@ class StationFixture : public ::testing::Test {
 protected:
     void TearDown() override;
 
-    // A block spec with the given identity; role A or B by the flag.
-    static blocksim::BlockSpec block(int serialYear, int serialNumber, int firmware, bool roleA,
-                                     bool service = false);
+    // A block setup with the given identity; role A or B by the flag.
+    static blocksim::BlockSetup block(int serialYear, int serialNumber, int firmware, bool roleA,
+                                      bool service = false);
     // "SIM-COM<com>", where the station's scan finds port index com - 1.
     static std::string port(int com);
 
-    void addBlock(int com, blocksim::BlockSpec spec);
+    void addBlock(int com, blocksim::BlockSetup setup);
     void start();
     void tick();
     void tick(int count);

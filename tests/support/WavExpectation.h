@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "tools/blocksim/BlockSpec.h"
+#include "tools/blocksim/BlockSetup.h"
 
 namespace kelvra::test {
 
@@ -13,7 +13,7 @@ std::vector<std::uint8_t> readFileBytes(const std::filesystem::path& path);
 
 // One channel of a WAV file: a block's copy of a record, or silence.
 struct ChannelSource {
-    const blocksim::BlockSpec* block = nullptr;  // nullptr: a silent channel
+    const blocksim::BlockSetup* block = nullptr;  // nullptr: a silent channel
     std::uint8_t address = 0;
 };
 

@@ -19,7 +19,7 @@ inline Bytes replyTo(blocksim::BlockModel& block, const Bytes& request) {
 }
 
 // What a record holds from `offset` on, per the sample generator.
-inline Bytes recordBytes(const blocksim::BlockSpec& block, std::uint8_t address,
+inline Bytes recordBytes(const blocksim::BlockSetup& block, std::uint8_t address,
                          std::uint8_t recordIndex, std::uint64_t offset, std::size_t count) {
     Bytes bytes(count);
     blocksim::fillRecordBytes(block, address, recordIndex, offset, bytes.data(), count);

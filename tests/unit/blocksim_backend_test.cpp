@@ -10,22 +10,22 @@
 namespace kelvra::test {
 namespace {
 
-using blocksim::BlockSpec;
+using blocksim::BlockSetup;
 using platform::OpenStatus;
 using platform::SerialPort;
 
-BlockSpec blockSpec(std::uint16_t serialNumber, bool roleA) {
-    BlockSpec spec;
-    spec.serialYear = 18;
-    spec.serialNumber = serialNumber;
-    spec.firmware = 60;
-    spec.roleA = roleA;
-    blocksim::EntrySpec entry;
+BlockSetup blockSetup(std::uint16_t serialNumber, bool roleA) {
+    BlockSetup setup;
+    setup.serialYear = 18;
+    setup.serialNumber = serialNumber;
+    setup.firmware = 60;
+    setup.roleA = roleA;
+    blocksim::EntrySetup entry;
     entry.address = 1;
     entry.sampleRate = 21362;
     entry.duration = 2;
-    spec.entries = {entry};
-    return spec;
+    setup.entries = {entry};
+    return setup;
 }
 
 Bytes ask(SerialPort& port, const Bytes& request, std::size_t replyLength) {
@@ -44,7 +44,7 @@ protected:
 TEST_F(SimulatedBackend, OpensDevicesByNameAndExclusively) {
     EXPECT_EQ(backend.deviceName(0), "SIM-COM1");
     EXPECT_EQ(backend.deviceName(28), "SIM-COM29");
-    backend.addBlock("SIM-COM3", blockSpec(42, true));
+    backend.addBlock("SIM-COM3", blockSetup(42, true));
     backend.addUnopenable("SIM-COM4");
     backend.addUnconfigurable("SIM-COM5");
 
@@ -70,7 +70,7 @@ TEST_F(SimulatedBackend, OpensDevicesByNameAndExclusively) {
 }
 
 TEST_F(SimulatedBackend, ShortReadsCostTheTimeOutsInVirtualTime) {
-    backend.addBlock("SIM-COM3", blockSpec(42, true));
+    backend.addBlock("SIM-COM3", blockSetup(42, true));
     auto port = backend.open("SIM-COM3").port;
     std::uint8_t buffer[64];
 
@@ -97,7 +97,7 @@ TEST_F(SimulatedBackend, ConstantResponderAndUnconfigurableDevice) {
 }
 
 TEST_F(SimulatedBackend, ClosingAPortLosesWhatWasNotRead) {
-    backend.addBlock("SIM-COM3", blockSpec(42, true));
+    backend.addBlock("SIM-COM3", blockSetup(42, true));
     auto port = backend.open("SIM-COM3").port;
     EXPECT_EQ(port->write(Bytes{0x00}.data(), 1), 1u);
     port.reset();
@@ -107,7 +107,7 @@ TEST_F(SimulatedBackend, ClosingAPortLosesWhatWasNotRead) {
 }
 
 TEST_F(SimulatedBackend, UnpluggedDeviceIsGoneAndItsOldPortStaysDead) {
-    backend.addBlock("SIM-COM3", blockSpec(42, true));
+    backend.addBlock("SIM-COM3", blockSetup(42, true));
     auto before = backend.open("SIM-COM3").port;
     backend.unplug("SIM-COM3");
     EXPECT_FALSE(backend.isPlugged("SIM-COM3"));
@@ -128,8 +128,8 @@ TEST_F(SimulatedBackend, UnpluggedDeviceIsGoneAndItsOldPortStaysDead) {
 }
 
 TEST_F(SimulatedBackend, TimedUnplugReturnsInTheOtherSlot) {
-    backend.addBlock("SIM-COM3", blockSpec(42, true));
-    backend.addBlock("SIM-COM4", blockSpec(43, false));
+    backend.addBlock("SIM-COM3", blockSetup(42, true));
+    backend.addBlock("SIM-COM4", blockSetup(43, false));
     backend.unplug("SIM-COM3", 3000, true);
     clock.advance(2999);
     EXPECT_EQ(backend.open("SIM-COM3").status, OpenStatus::Failed);
@@ -142,9 +142,9 @@ TEST_F(SimulatedBackend, TimedUnplugReturnsInTheOtherSlot) {
 }
 
 TEST_F(SimulatedBackend, UnplugFaultTakesTheBlockAwayOnceItsSectorsWereRead) {
-    BlockSpec spec = blockSpec(42, true);
-    spec.faults.unplug = blocksim::UnplugFault{3, 5000, false};
-    backend.addBlock("SIM-COM3", spec);
+    BlockSetup setup = blockSetup(42, true);
+    setup.faults.unplug = blocksim::UnplugFault{3, 5000, false};
+    backend.addBlock("SIM-COM3", setup);
     auto port = backend.open("SIM-COM3").port;
     const Bytes request = {0x13, 1, 0, 0, 0, 20};
     ASSERT_EQ(port->write(request.data(), request.size()), request.size());
@@ -165,7 +165,7 @@ TEST_F(SimulatedBackend, UnplugFaultTakesTheBlockAwayOnceItsSectorsWereRead) {
 }
 
 TEST_F(SimulatedBackend, WorkerReadsWhileTheTestUnplugs) {
-    backend.addBlock("SIM-COM3", blockSpec(42, true));
+    backend.addBlock("SIM-COM3", blockSetup(42, true));
     auto port = backend.open("SIM-COM3").port;
     std::atomic<int> sectors{0};
     std::thread worker([&] {

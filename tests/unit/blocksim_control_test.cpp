@@ -84,8 +84,8 @@ TEST(ControlCommand, RejectsMalformedLines) {
 }
 
 TEST(ControlCommand, FaultCommandsChangeTheBlock) {
-    blocksim::BlockSpec spec;
-    blocksim::BlockModel block(spec);
+    blocksim::BlockSetup setup;
+    blocksim::BlockModel block(setup);
     blocksim::applyToModel(parsed("silence COM3 on"), block);
     EXPECT_TRUE(replyTo(block, {0x00}).empty());
     blocksim::applyToModel(parsed("silence COM3 off"), block);
@@ -94,13 +94,13 @@ TEST(ControlCommand, FaultCommandsChangeTheBlock) {
     blocksim::applyToModel(parsed("fault COM3 short-params 1"), block);
     EXPECT_EQ(replyTo(block, {0x00}).size(), 2u);
     blocksim::applyToModel(parsed("unplug-after COM3 7 100"), block);
-    ASSERT_TRUE(block.spec().faults.unplug);
-    EXPECT_EQ(block.spec().faults.unplug->afterSectors, 7u);
+    ASSERT_TRUE(block.setup().faults.unplug);
+    EXPECT_EQ(block.setup().faults.unplug->afterSectors, 7u);
 
     blocksim::applyToModel(parsed("fault COM3 clear"), block);
     EXPECT_EQ(replyTo(block, {0x04}), Bytes{0x0E});
     EXPECT_EQ(replyTo(block, {0x00}).size(), 9u);
-    EXPECT_FALSE(block.spec().faults.unplug);
+    EXPECT_FALSE(block.setup().faults.unplug);
 }
 
 }  // namespace

@@ -7,21 +7,21 @@ namespace kelvra::test {
 namespace {
 
 using blocksim::BlockModel;
-using blocksim::BlockSpec;
-using blocksim::EntrySpec;
+using blocksim::BlockSetup;
+using blocksim::EntrySetup;
 
-BlockSpec identity(std::uint8_t firmware) {
-    BlockSpec spec;
-    spec.serialYear = 18;
-    spec.serialNumber = 0x0201;
-    spec.firmware = firmware;
-    spec.roleA = true;
-    spec.service = true;
-    return spec;
+BlockSetup identity(std::uint8_t firmware) {
+    BlockSetup setup;
+    setup.serialYear = 18;
+    setup.serialNumber = 0x0201;
+    setup.firmware = firmware;
+    setup.roleA = true;
+    setup.service = true;
+    return setup;
 }
 
-EntrySpec detailedEntry() {
-    EntrySpec entry;
+EntrySetup detailedEntry() {
+    EntrySetup entry;
     entry.lead = 0x7C;
     entry.recordCount = 7;
     entry.entryInfo = {1, 2, 3, 4};
@@ -35,8 +35,8 @@ EntrySpec detailedEntry() {
     return entry;
 }
 
-EntrySpec plainEntry(std::uint8_t address) {
-    EntrySpec entry;
+EntrySetup plainEntry(std::uint8_t address) {
+    EntrySetup entry;
     entry.address = address;
     entry.time = blocksim::bcdDateTime(2018, 3, 5, 14, 7, 9);
     entry.sampleRate = 8000;
@@ -48,7 +48,7 @@ TEST(BlockModelExchanges, HelloSendsGreetingParametersAndAck) {
     BlockModel block(identity(42));
     EXPECT_EQ(replyTo(block, {0x00}), (Bytes{0x55, 18, 0x01, 0x02, 42, 0x82, 0x00, 0x00, 0x0E}));
 
-    BlockSpec roleB = identity(7);
+    BlockSetup roleB = identity(7);
     roleB.roleA = false;
     roleB.service = false;
     BlockModel blockB(roleB);
@@ -56,9 +56,9 @@ TEST(BlockModelExchanges, HelloSendsGreetingParametersAndAck) {
 }
 
 TEST(BlockModelExchanges, DirectoryEntriesFollowTheWireLayout) {
-    BlockSpec spec = identity(60);
-    spec.entries = {detailedEntry(), plainEntry(0x22)};
-    BlockModel block(spec);
+    BlockSetup setup = identity(60);
+    setup.entries = {detailedEntry(), plainEntry(0x22)};
+    BlockModel block(setup);
     const Bytes reply = replyTo(block, {0x01});
 
     const Bytes first = {0x7C, 0x07, 0x01, 0x02, 0x03, 0x04, 0x21, 0x00,  //
@@ -75,16 +75,16 @@ TEST(BlockModelExchanges, DirectoryEntriesFollowTheWireLayout) {
 }
 
 TEST(BlockModelExchanges, DirectoryEndsWithoutDirEndAfterFortyOneEntries) {
-    BlockSpec empty = identity(60);
+    BlockSetup empty = identity(60);
     BlockModel emptyBlock(empty);
     EXPECT_EQ(replyTo(emptyBlock, {0x01}), (Bytes{0xFF, 0x0E}));
 
     for (const std::size_t held : {40u, 41u, 42u}) {
-        BlockSpec spec = identity(60);
+        BlockSetup setup = identity(60);
         for (std::size_t i = 0; i < held; ++i) {
-            spec.entries.push_back(plainEntry(static_cast<std::uint8_t>(i)));
+            setup.entries.push_back(plainEntry(static_cast<std::uint8_t>(i)));
         }
-        BlockModel block(spec);
+        BlockModel block(setup);
         const Bytes reply = replyTo(block, {0x01});
         if (held == 40) {
             ASSERT_EQ(reply.size(), 40 * 32 + 2u);
@@ -99,24 +99,24 @@ TEST(BlockModelExchanges, DirectoryEndsWithoutDirEndAfterFortyOneEntries) {
 }
 
 TEST(BlockModelExchanges, ClockClearAndDeleteChangeTheBlock) {
-    BlockSpec spec = identity(60);
-    spec.entries = {plainEntry(1), plainEntry(2), plainEntry(3)};
-    BlockModel block(spec);
+    BlockSetup setup = identity(60);
+    setup.entries = {plainEntry(1), plainEntry(2), plainEntry(3)};
+    BlockModel block(setup);
 
     EXPECT_EQ(replyTo(block, {0x05, 0x30, 0x15, 0x09, 0x21, 0x06, 0x18}), Bytes{0x0E});
-    ASSERT_TRUE(block.spec().clock.has_value());
-    EXPECT_EQ(*block.spec().clock, (blocksim::BcdDateTime{0x30, 0x15, 0x09, 0x21, 0x06, 0x18}));
+    ASSERT_TRUE(block.setup().clock.has_value());
+    EXPECT_EQ(*block.setup().clock, (blocksim::BcdDateTime{0x30, 0x15, 0x09, 0x21, 0x06, 0x18}));
 
     EXPECT_EQ(replyTo(block, {0x03, 2}), Bytes{0x0E});
-    ASSERT_EQ(block.spec().entries.size(), 2u);
-    EXPECT_EQ(block.spec().entries[0].address, 1);
-    EXPECT_EQ(block.spec().entries[1].address, 3);
+    ASSERT_EQ(block.setup().entries.size(), 2u);
+    EXPECT_EQ(block.setup().entries[0].address, 1);
+    EXPECT_EQ(block.setup().entries[1].address, 3);
     EXPECT_EQ(replyTo(block, {0x03, 9}), Bytes{0x0E}) << "an unknown address is still answered";
-    EXPECT_EQ(block.spec().entries.size(), 2u);
+    EXPECT_EQ(block.setup().entries.size(), 2u);
     EXPECT_EQ(replyTo(block, {0x01}).size(), 2 * 32 + 2u);
 
     EXPECT_EQ(replyTo(block, {0x04}), Bytes{0x0E});
-    EXPECT_TRUE(block.spec().entries.empty());
+    EXPECT_TRUE(block.setup().entries.empty());
     EXPECT_EQ(replyTo(block, {0x01}), (Bytes{0xFF, 0x0E}));
 }
 
@@ -140,21 +140,21 @@ TEST(BlockModelExchanges, ConfigFramesAreLoggedAndSetTheIdentity) {
 
     const Bytes serialFrame = configFrame(19, 777, 0xFF, 0xFFFF);
     EXPECT_EQ(replyTo(block, serialFrame), Bytes{0x0E});
-    EXPECT_EQ(block.spec().serialYear, 19);
-    EXPECT_EQ(block.spec().serialNumber, 777);
+    EXPECT_EQ(block.setup().serialYear, 19);
+    EXPECT_EQ(block.setup().serialNumber, 777);
     EXPECT_EQ(replyTo(block, {0x00}), (Bytes{0x55, 19, 0x09, 0x03, 42, 0x82, 0, 0, 0x0E}));
 
     // The value frame leaves the year alone; 0xFFFF leaves the number alone.
     EXPECT_EQ(replyTo(block, configFrame(0xFF, 778, 0xFF, 0x1234)), Bytes{0x0E});
-    EXPECT_EQ(block.spec().serialYear, 19);
-    EXPECT_EQ(block.spec().serialNumber, 778);
+    EXPECT_EQ(block.setup().serialYear, 19);
+    EXPECT_EQ(block.setup().serialNumber, 778);
     EXPECT_EQ(replyTo(block, configFrame(0xFF, 0xFFFF, 0xFF, 0x1234)), Bytes{0x0E});
-    EXPECT_EQ(block.spec().serialNumber, 778);
+    EXPECT_EQ(block.setup().serialNumber, 778);
 
     // Other sub-commands are only answered and logged.
     EXPECT_EQ(replyTo(block, configFrame(18, 5, 2, 0)), Bytes{0x0E});
-    EXPECT_EQ(block.spec().serialYear, 19);
-    EXPECT_TRUE(block.spec().roleA);
+    EXPECT_EQ(block.setup().serialYear, 19);
+    EXPECT_TRUE(block.setup().roleA);
 
     ASSERT_EQ(block.configFrames().size(), 4u);
     EXPECT_EQ(Bytes(block.configFrames()[0].begin(), block.configFrames()[0].end()), serialFrame);
@@ -179,13 +179,13 @@ Bytes readSector(std::uint32_t address) {
 TEST(BlockModelExchanges, ReadSectorFindsSessionHeadersAtTheirStride) {
     for (const int version : {42, 55, 60}) {
         const auto firmware = static_cast<std::uint8_t>(version);
-        BlockSpec spec = identity(firmware);
+        BlockSetup setup = identity(firmware);
         blocksim::SessionHeader first{};
         first.fill(0x11);
         blocksim::SessionHeader second{};
         second.fill(0x22);
-        spec.sessions = {first, second};
-        BlockModel block(spec);
+        setup.sessions = {first, second};
+        BlockModel block(setup);
         const std::uint32_t stride = blocksim::sessionStride(firmware);
 
         const Bytes atFirst = replyTo(block, readSector(2));
@@ -227,24 +227,24 @@ TEST(BlockModelExchanges, UnknownBytesAndOtherModesRequestsAreIgnored) {
     EXPECT_EQ(replyTo(basic, {0x12, 0x01, 0x00, 0x00, 0x00, 0x00}), hello);
     EXPECT_EQ(replyTo(basic, {0x13, 0x01, 0x00, 0x00, 0x00, 0x01, 0x00}), hello);
 
-    BlockSpec batchSpec = identity(45);
-    batchSpec.entries = {plainEntry(1)};
-    BlockModel batch(batchSpec);
+    BlockSetup batchSetup = identity(45);
+    batchSetup.entries = {plainEntry(1)};
+    BlockModel batch(batchSetup);
     const Bytes batchHello = {0x55, 18, 0x01, 0x02, 45, 0x82, 0, 0, 0x0E};
     EXPECT_EQ(replyTo(batch, {0x02, 0x01, 0x00, 0x00}), batchHello);
     EXPECT_EQ(replyTo(batch, {0x12, 0x01, 0x00, 0x00, 0x00, 0x00}), batchHello);
 }
 
 TEST(BlockModelExchanges, PowerCycleDropsHalfRequestsAndKeepsMemory) {
-    BlockSpec spec = identity(60);
-    spec.entries = {plainEntry(1)};
-    BlockModel block(spec);
+    BlockSetup setup = identity(60);
+    setup.entries = {plainEntry(1)};
+    BlockModel block(setup);
     block.receive(Bytes{0x00}.data(), 1);
     block.receive(Bytes{0x05, 0x30}.data(), 2);
     block.reset();
     EXPECT_EQ(block.pendingOutput(), 0u);
     EXPECT_EQ(replyTo(block, {0x00}).size(), 9u) << "the greeting is not taken as clock bytes";
-    EXPECT_EQ(block.spec().entries.size(), 1u);
+    EXPECT_EQ(block.setup().entries.size(), 1u);
     EXPECT_EQ(block.received(), (Bytes{0x00, 0x05, 0x30, 0x00}));
 }
 

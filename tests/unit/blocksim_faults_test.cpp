@@ -8,20 +8,20 @@ namespace {
 
 using blocksim::AckFault;
 using blocksim::BlockModel;
-using blocksim::BlockSpec;
+using blocksim::BlockSetup;
 using blocksim::Exchange;
 
-BlockSpec blockWithEntry() {
-    BlockSpec spec;
-    spec.serialYear = 18;
-    spec.serialNumber = 42;
-    spec.firmware = 60;
-    blocksim::EntrySpec entry;
+BlockSetup blockWithEntry() {
+    BlockSetup setup;
+    setup.serialYear = 18;
+    setup.serialNumber = 42;
+    setup.firmware = 60;
+    blocksim::EntrySetup entry;
     entry.address = 1;
     entry.sampleRate = 4000;
     entry.duration = 1;
-    spec.entries = {entry};
-    return spec;
+    setup.entries = {entry};
+    return setup;
 }
 
 struct AckCase {
@@ -48,16 +48,16 @@ TEST(BlockModelFaults, WrongOrMissingAckReplacesOnlyTheClosingByte) {
         ASSERT_EQ(expected.size(), c.replyLength);
         ASSERT_EQ(expected.back(), 0x0E);
 
-        BlockSpec wrongSpec = blockWithEntry();
-        wrongSpec.faults.ack(c.exchange) = AckFault{AckFault::Kind::Wrong, 0x55, 0, 0};
-        BlockModel wrong(wrongSpec);
+        BlockSetup wrongSetup = blockWithEntry();
+        wrongSetup.faults.ack(c.exchange) = AckFault{AckFault::Kind::Wrong, 0x55, 0, 0};
+        BlockModel wrong(wrongSetup);
         Bytes wrongReply = expected;
         wrongReply.back() = 0x55;
         EXPECT_EQ(replyTo(wrong, c.request), wrongReply);
 
-        BlockSpec missingSpec = blockWithEntry();
-        missingSpec.faults.ack(c.exchange) = AckFault{AckFault::Kind::Missing, 0, 0, 0};
-        BlockModel missing(missingSpec);
+        BlockSetup missingSetup = blockWithEntry();
+        missingSetup.faults.ack(c.exchange) = AckFault{AckFault::Kind::Missing, 0, 0, 0};
+        BlockModel missing(missingSetup);
         EXPECT_EQ(replyTo(missing, c.request), Bytes(expected.begin(), expected.end() - 1));
 
         const Exchange other = c.exchange == Exchange::Clear ? Exchange::Clock : Exchange::Clear;
@@ -73,7 +73,7 @@ TEST(BlockModelFaults, AckFaultCountsGoodOnesFirstThenSpoilsSome) {
     EXPECT_EQ(replyTo(block, {0x04}), Bytes{0x0E});
     EXPECT_EQ(replyTo(block, {0x04}), Bytes{0x42});
     EXPECT_EQ(replyTo(block, {0x04}), Bytes{0x42});
-    EXPECT_FALSE(block.spec().faults.ack(Exchange::Clear).has_value()) << "used up";
+    EXPECT_FALSE(block.setup().faults.ack(Exchange::Clear).has_value()) << "used up";
     EXPECT_EQ(replyTo(block, {0x04}), Bytes{0x0E});
 
     block.setAckFault(Exchange::Clear, AckFault{AckFault::Kind::Missing, 0, 0, 0});
@@ -95,11 +95,11 @@ TEST(BlockModelFaults, ShortParametersStopAfterTheGivenCount) {
 }
 
 TEST(BlockModelFaults, SilentBlockAnswersNothingButHearsEverything) {
-    BlockSpec spec = blockWithEntry();
-    spec.faults.silent = true;
-    BlockModel block(spec);
+    BlockSetup setup = blockWithEntry();
+    setup.faults.silent = true;
+    BlockModel block(setup);
     EXPECT_TRUE(replyTo(block, {0x00, 0x01, 0x04}).empty());
-    EXPECT_EQ(block.spec().entries.size(), 1u) << "a silent block does not act either";
+    EXPECT_EQ(block.setup().entries.size(), 1u) << "a silent block does not act either";
     EXPECT_EQ(block.received(), (Bytes{0x00, 0x01, 0x04}));
     block.setSilent(false);
     EXPECT_EQ(replyTo(block, {0x00}).size(), 9u);

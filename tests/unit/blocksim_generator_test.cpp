@@ -3,48 +3,48 @@
 #include <cstdlib>
 
 #include "tests/support/blocksim_bytes.h"
-#include "tools/blocksim/BlockSpec.h"
+#include "tools/blocksim/BlockSetup.h"
 #include "tools/blocksim/SampleGenerator.h"
 
 namespace kelvra::test {
 namespace {
 
-using blocksim::BlockSpec;
-using blocksim::EntrySpec;
+using blocksim::BlockSetup;
+using blocksim::EntrySetup;
 using blocksim::StreamMode;
 
-BlockSpec block(std::uint8_t serialYear, std::uint16_t serialNumber) {
-    BlockSpec spec;
-    spec.serialYear = serialYear;
-    spec.serialNumber = serialNumber;
-    return spec;
+BlockSetup block(std::uint8_t serialYear, std::uint16_t serialNumber) {
+    BlockSetup setup;
+    setup.serialYear = serialYear;
+    setup.serialNumber = serialNumber;
+    return setup;
 }
 
 TEST(SampleGenerator, BytesDependOnlyOnTheirPlaceNotOnHowTheyAreAsked) {
-    const BlockSpec spec = block(18, 42);
-    const Bytes whole = recordBytes(spec, 3, 1, 1000, 4096);
+    const BlockSetup setup = block(18, 42);
+    const Bytes whole = recordBytes(setup, 3, 1, 1000, 4096);
     Bytes pieces;
     for (const auto& [from, to] : {std::pair{0, 1}, {1, 1000}, {1000, 1001}, {1001, 4096}}) {
-        const Bytes piece = recordBytes(spec, 3, 1, 1000u + static_cast<unsigned>(from),
+        const Bytes piece = recordBytes(setup, 3, 1, 1000u + static_cast<unsigned>(from),
                                         static_cast<std::size_t>(to - from));
         pieces.insert(pieces.end(), piece.begin(), piece.end());
     }
     EXPECT_EQ(pieces, whole);
 
-    BlockSpec otherRole = spec;
-    otherRole.roleA = !spec.roleA;
+    BlockSetup otherRole = setup;
+    otherRole.roleA = !setup.roleA;
     otherRole.firmware = 12;
     EXPECT_EQ(recordBytes(otherRole, 3, 1, 1000, 4096), whole)
         << "a block's samples do not change with its role or firmware";
 }
 
 TEST(SampleGenerator, EverySectorRecordAndBlockDiffers) {
-    const BlockSpec spec = block(18, 42);
-    const Bytes reference = recordBytes(spec, 3, 0, 0, 512);
-    EXPECT_NE(recordBytes(spec, 3, 0, 512, 512), reference) << "next sector";
-    EXPECT_NE(recordBytes(spec, 3, 0, 512ull * 65536, 512), reference) << "sector 65536";
-    EXPECT_NE(recordBytes(spec, 3, 1, 0, 512), reference) << "next record";
-    EXPECT_NE(recordBytes(spec, 4, 0, 0, 512), reference) << "next entry";
+    const BlockSetup setup = block(18, 42);
+    const Bytes reference = recordBytes(setup, 3, 0, 0, 512);
+    EXPECT_NE(recordBytes(setup, 3, 0, 512, 512), reference) << "next sector";
+    EXPECT_NE(recordBytes(setup, 3, 0, 512ull * 65536, 512), reference) << "sector 65536";
+    EXPECT_NE(recordBytes(setup, 3, 1, 0, 512), reference) << "next record";
+    EXPECT_NE(recordBytes(setup, 4, 0, 0, 512), reference) << "next entry";
     EXPECT_NE(recordBytes(block(18, 43), 3, 0, 0, 512), reference) << "other serial number";
     EXPECT_NE(recordBytes(block(19, 42), 3, 0, 0, 512), reference) << "other serial year";
 }
@@ -72,13 +72,13 @@ TEST(SampleGenerator, SamplesAreAnAudibleTone) {
 }
 
 TEST(SampleGenerator, RecordLengthFollowsTheFirmwareRule) {
-    EntrySpec entry;
+    EntrySetup entry;
     entry.sampleRate = 8000;
     entry.duration = 3;
     const auto length = [&](std::uint8_t firmware) {
-        BlockSpec spec;
-        spec.firmware = firmware;
-        return blocksim::recordByteCount(spec, entry);
+        BlockSetup setup;
+        setup.firmware = firmware;
+        return blocksim::recordByteCount(setup, entry);
     };
     EXPECT_EQ(length(42), 120u * 21333 * 2);
     EXPECT_EQ(length(49), 120u * 21333 * 2);

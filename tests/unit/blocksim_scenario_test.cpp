@@ -50,21 +50,21 @@ TEST(Scenario, ReadsEveryField) {
                   "unplug": {"afterSectors": 20, "forMs": 3000, "otherSlot": true}}}]})");
     ASSERT_EQ(scenario.blocks.size(), 1u);
     EXPECT_EQ(scenario.blocks[0].com, 12);
-    const blocksim::BlockSpec& spec = scenario.blocks[0].spec;
-    EXPECT_EQ(spec.serialYear, 19);
-    EXPECT_EQ(spec.serialNumber, 513);
-    EXPECT_EQ(spec.firmware, 42);
-    EXPECT_FALSE(spec.roleA);
-    EXPECT_TRUE(spec.service);
+    const blocksim::BlockSetup& setup = scenario.blocks[0].setup;
+    EXPECT_EQ(setup.serialYear, 19);
+    EXPECT_EQ(setup.serialNumber, 513);
+    EXPECT_EQ(setup.firmware, 42);
+    EXPECT_FALSE(setup.roleA);
+    EXPECT_TRUE(setup.service);
 
-    ASSERT_EQ(spec.entries.size(), 2u);
-    const blocksim::EntrySpec& plain = spec.entries[0];
+    ASSERT_EQ(setup.entries.size(), 2u);
+    const blocksim::EntrySetup& plain = setup.entries[0];
     EXPECT_EQ(plain.address, 9);
     EXPECT_EQ(plain.lead, 1);
     EXPECT_EQ(plain.recordCount, 1);
     EXPECT_FALSE(plain.roleA) << "an entry is made in its block's role unless told";
     EXPECT_EQ(plain.time, (blocksim::BcdDateTime{0x09, 0x07, 0x14, 0x05, 0x03, 0x18}));
-    const blocksim::EntrySpec& raw = spec.entries[1];
+    const blocksim::EntrySetup& raw = setup.entries[1];
     EXPECT_EQ(raw.recordCount, 7);
     EXPECT_EQ(raw.lead, 254);
     EXPECT_TRUE(raw.roleA);
@@ -74,29 +74,29 @@ TEST(Scenario, ReadsEveryField) {
     EXPECT_EQ(raw.sampleRate, 0);
     EXPECT_EQ(raw.duration, 65535);
 
-    ASSERT_EQ(spec.sessions.size(), 2u);
-    EXPECT_EQ(spec.sessions[0][0], 255);
-    EXPECT_EQ(spec.sessions[0][1], 12);
-    EXPECT_EQ(spec.sessions[0][8], 0x30);
-    EXPECT_EQ(spec.sessions[0][13], 0x18);
-    EXPECT_EQ(spec.sessions[0][28], 0x01);
-    EXPECT_EQ(spec.sessions[0][29], 0x02);
-    EXPECT_EQ(spec.sessions[1][31], 32);
+    ASSERT_EQ(setup.sessions.size(), 2u);
+    EXPECT_EQ(setup.sessions[0][0], 255);
+    EXPECT_EQ(setup.sessions[0][1], 12);
+    EXPECT_EQ(setup.sessions[0][8], 0x30);
+    EXPECT_EQ(setup.sessions[0][13], 0x18);
+    EXPECT_EQ(setup.sessions[0][28], 0x01);
+    EXPECT_EQ(setup.sessions[0][29], 0x02);
+    EXPECT_EQ(setup.sessions[1][31], 32);
 
-    EXPECT_TRUE(spec.faults.silent);
-    EXPECT_EQ(spec.faults.shortParams, 3);
-    const auto& sector = spec.faults.ack(blocksim::Exchange::Sector);
+    EXPECT_TRUE(setup.faults.silent);
+    EXPECT_EQ(setup.faults.shortParams, 3);
+    const auto& sector = setup.faults.ack(blocksim::Exchange::Sector);
     ASSERT_TRUE(sector);
     EXPECT_EQ(sector->kind, blocksim::AckFault::Kind::Wrong);
     EXPECT_EQ(sector->byte, 85);
     EXPECT_EQ(sector->after, 2u);
     EXPECT_EQ(sector->times, 1u);
-    ASSERT_TRUE(spec.faults.ack(blocksim::Exchange::Clock));
-    EXPECT_EQ(spec.faults.ack(blocksim::Exchange::Clock)->kind, blocksim::AckFault::Kind::Missing);
-    ASSERT_TRUE(spec.faults.unplug);
-    EXPECT_EQ(spec.faults.unplug->afterSectors, 20u);
-    EXPECT_EQ(spec.faults.unplug->forMs, 3000u);
-    EXPECT_TRUE(spec.faults.unplug->otherSlot);
+    ASSERT_TRUE(setup.faults.ack(blocksim::Exchange::Clock));
+    EXPECT_EQ(setup.faults.ack(blocksim::Exchange::Clock)->kind, blocksim::AckFault::Kind::Missing);
+    ASSERT_TRUE(setup.faults.unplug);
+    EXPECT_EQ(setup.faults.unplug->afterSectors, 20u);
+    EXPECT_EQ(setup.faults.unplug->forMs, 3000u);
+    EXPECT_TRUE(setup.faults.unplug->otherSlot);
 }
 
 TEST(Scenario, ErrorsNameTheField) {
@@ -163,20 +163,20 @@ TEST(Scenario, LoadNamesTheFileThatCannotBeRead) {
 TEST(Scenario, ShippedPairHasBothRolesAndMergingRecords) {
     const blocksim::Scenario pair = blocksim::loadScenario((kScenarios / "pair.json").string());
     ASSERT_EQ(pair.blocks.size(), 2u);
-    const blocksim::BlockSpec& a = pair.blocks[0].spec;
-    const blocksim::BlockSpec& b = pair.blocks[1].spec;
+    const blocksim::BlockSetup& a = pair.blocks[0].setup;
+    const blocksim::BlockSetup& b = pair.blocks[1].setup;
     EXPECT_TRUE(a.roleA);
     EXPECT_FALSE(b.roleA);
     int shared = 0;
-    for (const blocksim::BlockSpec* spec : {&a, &b}) {
-        EXPECT_GE(spec->firmware, 60);
-        for (const blocksim::EntrySpec& entry : spec->entries) {
-            EXPECT_LE(blocksim::recordByteCount(*spec, entry), 10u * 65535 * 2)
+    for (const blocksim::BlockSetup* setup : {&a, &b}) {
+        EXPECT_GE(setup->firmware, 60);
+        for (const blocksim::EntrySetup& entry : setup->entries) {
+            EXPECT_LE(blocksim::recordByteCount(*setup, entry), 10u * 65535 * 2)
                 << "records of a few seconds";
         }
     }
-    for (const blocksim::EntrySpec& fromA : a.entries) {
-        for (const blocksim::EntrySpec& fromB : b.entries) {
+    for (const blocksim::EntrySetup& fromA : a.entries) {
+        for (const blocksim::EntrySetup& fromB : b.entries) {
             shared += fromA.time == fromB.time && fromA.recordCount == fromB.recordCount &&
                       fromA.sampleRate == fromB.sampleRate && fromA.duration == fromB.duration;
         }
@@ -189,7 +189,7 @@ TEST(Scenario, ShippedStreamModesCoverEveryMode) {
         blocksim::loadScenario((kScenarios / "stream-modes.json").string());
     std::set<blocksim::StreamMode> seen;
     for (const blocksim::ScenarioBlock& block : modes.blocks) {
-        seen.insert(blocksim::streamModeFor(block.spec.firmware));
+        seen.insert(blocksim::streamModeFor(block.setup.firmware));
     }
     EXPECT_EQ(seen, (std::set<blocksim::StreamMode>{blocksim::StreamMode::Basic,
                                                     blocksim::StreamMode::SingleSectors,

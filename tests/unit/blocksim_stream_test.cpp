@@ -7,25 +7,25 @@ namespace kelvra::test {
 namespace {
 
 using blocksim::BlockModel;
-using blocksim::BlockSpec;
-using blocksim::EntrySpec;
+using blocksim::BlockSetup;
+using blocksim::EntrySetup;
 
 constexpr std::uint8_t kAddress = 5;
 
 // A block whose entry at kAddress holds two records of sampleRate x duration samples.
-BlockSpec blockWithRecord(std::uint8_t firmware, std::uint16_t sampleRate,
-                          std::uint16_t duration = 1) {
-    BlockSpec spec;
-    spec.serialYear = 18;
-    spec.serialNumber = 42;
-    spec.firmware = firmware;
-    EntrySpec entry;
+BlockSetup blockWithRecord(std::uint8_t firmware, std::uint16_t sampleRate,
+                           std::uint16_t duration = 1) {
+    BlockSetup setup;
+    setup.serialYear = 18;
+    setup.serialNumber = 42;
+    setup.firmware = firmware;
+    EntrySetup entry;
     entry.address = kAddress;
     entry.recordCount = 2;
     entry.sampleRate = sampleRate;
     entry.duration = duration;
-    spec.entries = {entry};
-    return spec;
+    setup.entries = {entry};
+    return setup;
 }
 
 Bytes sectorRequest(std::uint8_t record, std::uint16_t sector) {
@@ -59,7 +59,7 @@ TEST(BlockModelStream, BasicModeSendsBlocksUpToFiveHundredTwelveAndAcksAfterTheL
             EXPECT_EQ(next.size(), std::min<std::size_t>(512, length - data.size()));
             data = concat(data, next);
         }
-        EXPECT_EQ(data, recordBytes(block.spec(), kAddress, 1, 0, length));
+        EXPECT_EQ(data, recordBytes(block.setup(), kAddress, 1, 0, length));
         EXPECT_EQ(replyTo(block, {0xAA}), Bytes{0x0E}) << "0E only after the last AA";
         EXPECT_TRUE(replyTo(block, {0xAA}).empty()) << "the stream is over";
     }
@@ -78,7 +78,7 @@ TEST(BlockModelStream, BasicModeOldFirmwareStreamsItsFixedLength) {
     EXPECT_EQ(data.size(), 120u * 21333 * 2);
     EXPECT_EQ(blocks, 10000u);
     EXPECT_EQ(next, Bytes{0x0E});
-    EXPECT_EQ(data, recordBytes(block.spec(), kAddress, 0, 0, data.size()));
+    EXPECT_EQ(data, recordBytes(block.setup(), kAddress, 0, 0, data.size()));
 }
 
 TEST(BlockModelStream, BasicStreamEndsWhenTheToolSendsSomethingElse) {
@@ -91,18 +91,18 @@ TEST(BlockModelStream, BasicStreamEndsWhenTheToolSendsSomethingElse) {
 
 TEST(BlockModelStream, SingleSectorsArePaddedPastTheRecordEnd) {
     BlockModel block(blockWithRecord(31, 8000));
-    const BlockSpec& spec = block.spec();
+    const BlockSetup& setup = block.setup();
     const std::uint64_t length = 120ull * 21333 * 2;  // 9999 whole sectors and 432 bytes
 
     EXPECT_EQ(replyTo(block, sectorRequest(0, 0)),
-              concat(recordBytes(spec, kAddress, 0, 0, 512), Bytes{0x0E}));
+              concat(recordBytes(setup, kAddress, 0, 0, 512), Bytes{0x0E}));
     EXPECT_EQ(replyTo(block, sectorRequest(1, 300)),
-              concat(recordBytes(spec, kAddress, 1, 300 * 512, 512), Bytes{0x0E}));
+              concat(recordBytes(setup, kAddress, 1, 300 * 512, 512), Bytes{0x0E}));
 
     const Bytes last = replyTo(block, sectorRequest(0, 9999));
     ASSERT_EQ(last.size(), 513u);
     EXPECT_EQ(Bytes(last.begin(), last.begin() + 432),
-              recordBytes(spec, kAddress, 0, 9999 * 512, length - 9999 * 512));
+              recordBytes(setup, kAddress, 0, 9999 * 512, length - 9999 * 512));
     EXPECT_EQ(Bytes(last.begin() + 432, last.end() - 1), Bytes(80, 0));
     EXPECT_EQ(last.back(), 0x0E);
 
@@ -119,19 +119,19 @@ TEST(BlockModelStream, BatchesSendCountSectorsAndOneAck) {
     EXPECT_EQ(second.back(), 0x0E);
     EXPECT_EQ(
         concat(Bytes(first.begin(), first.end() - 1), Bytes(second.begin(), second.end() - 1)),
-        recordBytes(whole.spec(), kAddress, 0, 0, 15360));
+        recordBytes(whole.setup(), kAddress, 0, 0, 15360));
 
     BlockModel partial(blockWithRecord(45, 4500));  // fixed length below 6.0: sectors of data
     const Bytes batch = replyTo(partial, batchRequest(1, 2, 18));
     ASSERT_EQ(batch.size(), 18 * 512 + 1u);
     EXPECT_EQ(Bytes(batch.begin(), batch.end() - 1),
-              recordBytes(partial.spec(), kAddress, 1, 2 * 512, 18 * 512));
+              recordBytes(partial.setup(), kAddress, 1, 2 * 512, 18 * 512));
 
     BlockModel shortRecord(blockWithRecord(60, 4500));  // 9000 bytes: 17 sectors and 296
     const Bytes tail = replyTo(shortRecord, batchRequest(0, 0, 18));
     ASSERT_EQ(tail.size(), 18 * 512 + 1u);
     EXPECT_EQ(Bytes(tail.begin(), tail.begin() + 9000),
-              recordBytes(shortRecord.spec(), kAddress, 0, 0, 9000));
+              recordBytes(shortRecord.setup(), kAddress, 0, 0, 9000));
     EXPECT_EQ(Bytes(tail.begin() + 9000, tail.end() - 1), Bytes(18 * 512 - 9000, 0));
 }
 
@@ -147,16 +147,16 @@ TEST(BlockModelStream, BatchCountOutsideOneToTwentyIsNotServed) {
 TEST(BlockModelStream, SixteenBitSectorIndexIsPlacedNearTheReadingPosition) {
     // 65535 x 600 x 2 bytes: about 153600 sectors, more than the index can name.
     BlockModel block(blockWithRecord(60, 65535, 600));
-    const BlockSpec& spec = block.spec();
+    const BlockSetup& setup = block.setup();
     EXPECT_EQ(replyTo(block, batchRequest(0, 0xFFFF, 1)),
-              concat(recordBytes(spec, kAddress, 0, 65535ull * 512, 512), Bytes{0x0E}));
+              concat(recordBytes(setup, kAddress, 0, 65535ull * 512, 512), Bytes{0x0E}));
     EXPECT_EQ(replyTo(block, batchRequest(0, 0, 2)),
-              concat(recordBytes(spec, kAddress, 0, 65536ull * 512, 1024), Bytes{0x0E}))
+              concat(recordBytes(setup, kAddress, 0, 65536ull * 512, 1024), Bytes{0x0E}))
         << "sector 65536 goes out as index 0";
 
     BlockModel fresh(blockWithRecord(60, 65535, 600));
     EXPECT_EQ(replyTo(fresh, batchRequest(0, 0, 1)),
-              concat(recordBytes(spec, kAddress, 0, 0, 512), Bytes{0x0E}));
+              concat(recordBytes(setup, kAddress, 0, 0, 512), Bytes{0x0E}));
 }
 
 TEST(BlockModelStream, SectorAckFaultSpoilsTheChosenBatch) {
@@ -175,7 +175,7 @@ TEST(BlockModelStream, UnplugFaultFiresAfterItsSectors) {
         EXPECT_EQ(replyTo(batch, batchRequest(0, 0, 20)).size(), 20 * 512 + 1u);
         EXPECT_FALSE(batch.unplugDue());
         const Bytes cut = replyTo(batch, batchRequest(0, 20, 20));
-        EXPECT_EQ(cut, recordBytes(batch.spec(), kAddress, 0, 20 * 512, 5 * 512))
+        EXPECT_EQ(cut, recordBytes(batch.setup(), kAddress, 0, 20 * 512, 5 * 512))
             << "five sectors, and no ack for the unfinished batch";
         ASSERT_TRUE(batch.unplugDue());
         EXPECT_EQ(batch.unplugDue()->forMs, 3000u);
@@ -184,7 +184,7 @@ TEST(BlockModelStream, UnplugFaultFiresAfterItsSectors) {
 
         batch.reset();
         EXPECT_FALSE(batch.unplugDue());
-        EXPECT_FALSE(batch.spec().faults.unplug) << "the fault fires once";
+        EXPECT_FALSE(batch.setup().faults.unplug) << "the fault fires once";
         EXPECT_EQ(replyTo(batch, {0x00}).size(), 9u);
     }
     {

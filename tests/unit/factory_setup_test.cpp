@@ -43,8 +43,8 @@ Bytes frameHead(std::initializer_list<std::uint8_t> nine) {
 class FactorySetup : public test::StationFixture {
 protected:
     // Block A with the service flag; `use` drives the dialog while it is open.
-    void openFor(blocksim::BlockSpec spec, std::function<void(CDialog&)> use) {
-        addBlock(3, std::move(spec));
+    void openFor(blocksim::BlockSetup setup, std::function<void(CDialog&)> use) {
+        addBlock(3, std::move(setup));
         start();
         tick();
         takeReceived(3);
@@ -90,7 +90,7 @@ TEST_F(FactorySetup, OpensWithTheBlocksSerialNumberAndSendsBothSetFrames) {
     EXPECT_EQ(log.frames[0], frameHead({0x06, 0x12, 0x2A, 0x00, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF}));
     EXPECT_EQ(log.frames[1], frameHead({0x06, 0xFF, 0x2A, 0x00, 0xFF, 0xFF, 0xFF, 0x00, 0x02}));
     EXPECT_EQ(afterClose, Bytes{0x01}) << "the record list is read again";
-    EXPECT_EQ(backend.spec(port(3)).serialNumber, 42);
+    EXPECT_EQ(backend.setup(port(3)).serialNumber, 42);
 }
 
 TEST_F(FactorySetup, ServiceButtonsIgnoreTheEdits) {
@@ -193,7 +193,7 @@ TEST_F(FactorySetup, ABlockLostWhileOpenIsNotUsed) {
 }
 
 TEST_F(FactorySetup, SessionsReadFortyHeadersAtTheFirmwaresStride) {
-    auto spec = block(18, 42, 42, true, true);
+    auto setup = block(18, 42, 42, true, true);
     blocksim::SessionHeader example{};
     example.fill(0x00);
     example[0] = 0x01;
@@ -203,9 +203,9 @@ TEST_F(FactorySetup, SessionsReadFortyHeadersAtTheFirmwaresStride) {
     example[28] = 7;
     blocksim::SessionHeader erased;
     erased.fill(0xFF);
-    spec.sessions = {erased, erased, erased, erased, erased, example};
+    setup.sessions = {erased, erased, erased, erased, erased, example};
     std::vector<std::string> lines;
-    openFor(spec, [&](CDialog& dialog) {
+    openFor(setup, [&](CDialog& dialog) {
         driver.click(dialog, IDC_SESSIONS);
         driver.click(dialog, IDC_SESSIONS);
         platform::CListBox list = dialog.GetListBox(IDC_SESSION_LIST);

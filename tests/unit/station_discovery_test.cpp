@@ -70,7 +70,7 @@ TEST_F(Discovery, SetsBlockAsClockOnceOnTheNextTick) {
     clock.setLocalTime({2026, 12, 7, 23, 59, 8});
     start();
     tick();
-    EXPECT_FALSE(backend.spec(port(3)).clock.has_value());
+    EXPECT_FALSE(backend.setup(port(3)).clock.has_value());
     takeReceived(3);
     takeReceived(4);
     tick();
@@ -160,16 +160,16 @@ TEST_F(Discovery, ASecondBlockInATakenRoleIsRefusedAndItsPortClosed) {
 
 struct FatalCase {
     const char* message;
-    void (*fault)(blocksim::BlockSpec&);
+    void (*fault)(blocksim::BlockSetup&);
 };
 
 class FatalGreeting : public test::StationFixture,
                       public ::testing::WithParamInterface<FatalCase> {};
 
 TEST_P(FatalGreeting, ShowsOneBoxAndCloses) {
-    auto spec = block(18, 42, 42, true);
-    GetParam().fault(spec);
-    addBlock(3, spec);
+    auto setup = block(18, 42, 42, true);
+    GetParam().fault(setup);
+    addBlock(3, setup);
     addBlock(4, block(18, 43, 42, false));
     start();
     int ticksDuringBox = 0;
@@ -189,15 +189,17 @@ TEST_P(FatalGreeting, ShowsOneBoxAndCloses) {
 INSTANTIATE_TEST_SUITE_P(
     Discovery, FatalGreeting,
     ::testing::Values(FatalCase{"Cannot read parameters",
-                                [](blocksim::BlockSpec& spec) { spec.faults.shortParams = 3; }},
+                                [](blocksim::BlockSetup& setup) { setup.faults.shortParams = 3; }},
                       FatalCase{"No Acknowledge",
-                                [](blocksim::BlockSpec& spec) {
-                                    spec.faults.ack(blocksim::Exchange::Hello) = blocksim::AckFault{
-                                        blocksim::AckFault::Kind::Wrong, 0x55, 0, 0};
+                                [](blocksim::BlockSetup& setup) {
+                                    setup.faults.ack(blocksim::Exchange::Hello) =
+                                        blocksim::AckFault{blocksim::AckFault::Kind::Wrong, 0x55, 0,
+                                                           0};
                                 }},
-                      FatalCase{"No Acknowledge T1", [](blocksim::BlockSpec& spec) {
-                                    spec.faults.ack(blocksim::Exchange::Clock) = blocksim::AckFault{
-                                        blocksim::AckFault::Kind::Wrong, 0x55, 0, 0};
+                      FatalCase{"No Acknowledge T1", [](blocksim::BlockSetup& setup) {
+                                    setup.faults.ack(blocksim::Exchange::Clock) =
+                                        blocksim::AckFault{blocksim::AckFault::Kind::Wrong, 0x55, 0,
+                                                           0};
                                 }}));
 
 TEST_F(Discovery, AboutItemOpensTheAboutBox) {

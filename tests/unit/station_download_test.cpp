@@ -16,9 +16,9 @@ std::uint32_t read32(const Bytes& bytes, std::size_t at) {
            (static_cast<std::uint32_t>(bytes[at + 3]) << 24);
 }
 
-blocksim::EntrySpec entry(std::uint8_t address, std::uint8_t records, bool roleA, int minute,
-                          std::uint16_t rate = 8000, std::uint16_t seconds = 1) {
-    blocksim::EntrySpec e;
+blocksim::EntrySetup entry(std::uint8_t address, std::uint8_t records, bool roleA, int minute,
+                           std::uint16_t rate = 8000, std::uint16_t seconds = 1) {
+    blocksim::EntrySetup e;
     e.address = address;
     e.recordCount = records;
     e.roleA = roleA;
@@ -40,14 +40,15 @@ protected:
         });
     }
 
-    void place(blocksim::BlockSpec a, blocksim::BlockSpec b, bool withA = true, bool withB = true) {
-        specA = std::move(a);
-        specB = std::move(b);
+    void place(blocksim::BlockSetup a, blocksim::BlockSetup b, bool withA = true,
+               bool withB = true) {
+        setupA = std::move(a);
+        setupB = std::move(b);
         if (withA) {
-            addBlock(3, specA);
+            addBlock(3, setupA);
         }
         if (withB) {
-            addBlock(4, specB);
+            addBlock(4, setupB);
         }
         start();
         tick();
@@ -65,8 +66,8 @@ protected:
 
     test::TempFolder folder;
     std::string pickerTitle;
-    blocksim::BlockSpec specA;
-    blocksim::BlockSpec specB;
+    blocksim::BlockSetup setupA;
+    blocksim::BlockSetup setupB;
 };
 
 TEST_F(Download, ThreeLinesGiveThreeFilesInListOrder) {
@@ -89,11 +90,11 @@ TEST_F(Download, ThreeLinesGiveThreeFilesInListOrder) {
     EXPECT_EQ(Bytes(second.begin() + 38, second.begin() + 54),
               (Bytes{0x22, 0x12, 18, 60, 42, 0, 0, 0, 0x22, 0x12, 18, 60, 43, 0, 0, 0}));
     EXPECT_EQ(Bytes(second.begin() + kWavHeaderSize, second.end()),
-              test::expectedSampleData({&specA, 5}, {&specB, 9}, 1, 16000));
+              test::expectedSampleData({&setupA, 5}, {&setupB, 9}, 1, 16000));
     const Bytes third = file("5 Марта 18г 14-09-09 Запись 1.wav");
     EXPECT_EQ(read32(third, 24), 11025u);
     EXPECT_EQ(Bytes(third.begin() + kWavHeaderSize, third.end()),
-              test::expectedSampleData({&specA, 6}, {&specB, 10}, 0, 44100));
+              test::expectedSampleData({&setupA, 6}, {&setupB, 10}, 0, 44100));
 
     // The bar measured the whole job: drawn after every pair but the very last.
     const int pairs = 32 + 32 + 87;
@@ -116,14 +117,14 @@ TEST_F(Download, ACopyOfOneBlockLeavesTheOtherChannelAndDescriptionZero) {
     EXPECT_EQ(Bytes(asA.begin() + 38, asA.begin() + 46), (Bytes{0x21, 0x11, 18, 60, 42, 0, 0, 0}));
     EXPECT_EQ(Bytes(asA.begin() + 46, asA.begin() + 54), Bytes(8, 0));
     EXPECT_EQ(Bytes(asA.begin() + kWavHeaderSize, asA.end()),
-              test::expectedSampleData({&specA, 5}, {}, 0, 16000));
+              test::expectedSampleData({&setupA, 5}, {}, 0, 16000));
 
     // Made in role B: swapped, so block A's samples go right and the left side is silent.
     const Bytes asB = file("5 Марта 18г 14-08-09 Запись 1.wav");
     EXPECT_EQ(Bytes(asB.begin() + 38, asB.begin() + 46), Bytes(8, 0));
     EXPECT_EQ(Bytes(asB.begin() + 46, asB.begin() + 54), (Bytes{0x21, 0x11, 18, 60, 42, 0, 0, 0}));
     EXPECT_EQ(Bytes(asB.begin() + kWavHeaderSize, asB.end()),
-              test::expectedSampleData({}, {&specA, 6}, 0, 16000));
+              test::expectedSampleData({}, {&setupA, 6}, 0, 16000));
     for (std::uint8_t byte : takeReceived(4)) {
         EXPECT_NE(byte, 0x13) << "block B holds no copy and is not asked";
     }
@@ -137,7 +138,7 @@ TEST_F(Download, OnlyBlockBConnected) {
     const Bytes data = file("5 Марта 18г 14-07-09 Запись 1.wav");
     EXPECT_EQ(Bytes(data.begin() + 38, data.begin() + 46), Bytes(8, 0));
     EXPECT_EQ(Bytes(data.begin() + kWavHeaderSize, data.end()),
-              test::expectedSampleData({}, {&specB, 9}, 0, 16000));
+              test::expectedSampleData({}, {&setupB, 9}, 0, 16000));
 }
 
 TEST_F(Download, NothingHappensWithoutSelectionOrWhenThePickerIsCancelled) {
@@ -219,7 +220,7 @@ TEST_F(Download, ClosingTheWindowMidJobStopsTheWorkerAndKeepsThePartialFile) {
     EXPECT_EQ((partial.size() - kWavHeaderSize) % 1024, 0u);
     EXPECT_EQ(read32(partial, 72), 2u * 960000u) << "the header counts the whole record";
     EXPECT_EQ(Bytes(partial.begin() + kWavHeaderSize, partial.begin() + kWavHeaderSize + 1024),
-              Bytes(test::expectedSampleData({&specA, 5}, {&specB, 9}, 0, 512)));
+              Bytes(test::expectedSampleData({&setupA, 5}, {&setupB, 9}, 0, 512)));
 }
 
 TEST_F(Download, DeleteAndFactorySetupAreRefusedWhileRecoveryWaits) {

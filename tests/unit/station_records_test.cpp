@@ -8,8 +8,8 @@ namespace {
 using Bytes = std::vector<std::uint8_t>;
 using platform::headless::MessageBoxRecord;
 
-blocksim::EntrySpec entry(std::uint8_t address, std::uint8_t records, bool roleA, int minute) {
-    blocksim::EntrySpec e;
+blocksim::EntrySetup entry(std::uint8_t address, std::uint8_t records, bool roleA, int minute) {
+    blocksim::EntrySetup e;
     e.address = address;
     e.recordCount = records;
     e.roleA = roleA;
@@ -22,8 +22,8 @@ blocksim::EntrySpec entry(std::uint8_t address, std::uint8_t records, bool roleA
 
 class RecordList : public test::StationFixture {
 protected:
-    void startWithPair(std::vector<blocksim::EntrySpec> entriesA,
-                       std::vector<blocksim::EntrySpec> entriesB) {
+    void startWithPair(std::vector<blocksim::EntrySetup> entriesA,
+                       std::vector<blocksim::EntrySetup> entriesB) {
         auto a = block(18, 42, 60, true);
         a.entries = std::move(entriesA);
         auto b = block(18, 43, 60, false);
@@ -109,7 +109,7 @@ TEST_F(ClearMemoryButton, BothBlocksAreClearedAndTheListIsReadAgain) {
     EXPECT_EQ(takeReceived(3), (Bytes{0x04, 0x01}));
     EXPECT_EQ(takeReceived(4), (Bytes{0x04, 0x01}));
     EXPECT_TRUE(listLines().empty());
-    EXPECT_TRUE(backend.spec(port(3)).entries.empty());
+    EXPECT_TRUE(backend.setup(port(3)).entries.empty());
 }
 
 TEST_F(ClearMemoryButton, OnlyBlockBPresent) {
@@ -200,7 +200,7 @@ TEST_F(DeleteByDoubleClick, ABlockLostWhileTheQuestionIsOpenDeletesNothing) {
         return platform::IDOK;
     });
     ASSERT_TRUE(driver.doubleClickLine(*window, IDC_RECORD_LIST, 0));
-    EXPECT_EQ(backend.spec(port(3)).entries.size(), 1u);
+    EXPECT_EQ(backend.setup(port(3)).entries.size(), 1u);
 }
 
 }  // namespace

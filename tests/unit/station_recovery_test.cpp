@@ -15,8 +15,8 @@ constexpr std::uint32_t kChannelBytes = kRate * kSeconds * 2;  // 47 sectors and
 const char* const kFirstFile = "5 Марта 18г 14-07-09 Запись 1.wav";
 const char* const kSecondFile = "5 Марта 18г 14-07-09 Запись 2.wav";
 
-blocksim::EntrySpec entry(std::uint8_t address, bool roleA) {
-    blocksim::EntrySpec e;
+blocksim::EntrySetup entry(std::uint8_t address, bool roleA) {
+    blocksim::EntrySetup e;
     e.address = address;
     e.recordCount = 2;
     e.roleA = roleA;
@@ -39,13 +39,13 @@ protected:
 
     // Both blocks hold entry 5 (A) / 9 (B) with two records; `firmware` picks the stream mode.
     void place(int firmwareA, int firmwareB, bool withB = true) {
-        specA = block(18, 42, firmwareA, true);
-        specA.entries = {entry(5, true)};
-        specB = block(18, 43, firmwareB, false);
-        specB.entries = {entry(9, false)};
-        addBlock(3, specA);
+        setupA = block(18, 42, firmwareA, true);
+        setupA.entries = {entry(5, true)};
+        setupB = block(18, 43, firmwareB, false);
+        setupB.entries = {entry(9, false)};
+        addBlock(3, setupA);
         if (withB) {
-            addBlock(4, specB);
+            addBlock(4, setupB);
         }
         start();
         tick();
@@ -84,8 +84,8 @@ protected:
     }
 
     test::TempFolder folder;
-    blocksim::BlockSpec specA;
-    blocksim::BlockSpec specB;
+    blocksim::BlockSetup setupA;
+    blocksim::BlockSetup setupB;
 };
 
 TEST_F(Recovery, AddressedBlocksResumeWhereTheyStopped) {
@@ -101,7 +101,7 @@ TEST_F(Recovery, AddressedBlocksResumeWhereTheyStopped) {
     recoveryTick();
     EXPECT_EQ(window->job.retryCount, 1);
     EXPECT_FALSE(window->job.recoveryPending);
-    expectBothFilesWhole({&specA, 5}, {&specB, 9});
+    expectBothFilesWhole({&setupA, 5}, {&setupB, 9});
     // Both blocks were asked again from the same sector, with a fresh batch.
     const Bytes a = takeReceived(3);
     const Bytes b = takeReceived(4);
@@ -132,7 +132,7 @@ TEST_F(Recovery, APairSplitByTheFailureResumesInStep) {
     const Bytes data = test::readFileBytes(folder.path() / kFirstFile);
     ASSERT_EQ(data.size(), kWavHeaderSize + 2 * bytes);
     EXPECT_TRUE(Bytes(data.begin() + kWavHeaderSize, data.end()) ==
-                test::expectedSampleData({&specA, 5}, {&specB, 9}, 0, bytes));
+                test::expectedSampleData({&setupA, 5}, {&setupB, 9}, 0, bytes));
     EXPECT_EQ(window->job.jobBytesLeft, 0u);
     EXPECT_TRUE(window->IsItemEnabled(IDC_READ_SELECTED));
 }
@@ -144,7 +144,7 @@ TEST_F(Recovery, ABasicStreamBlockRestartsTheRecord) {
     ASSERT_TRUE(window->job.recoveryPending);
     recoveryTick();
     EXPECT_FALSE(window->job.recoveryPending);
-    expectBothFilesWhole({&specA, 5}, {&specB, 9});
+    expectBothFilesWhole({&setupA, 5}, {&setupB, 9});
 }
 
 TEST_F(Recovery, GivesUpAtTheFiftySecondTick) {
@@ -194,7 +194,7 @@ TEST_F(Recovery, BlocksBackInExchangedSlotsKeepTheirChannelsAndEntries) {
     recoveryTick();
     ASSERT_FALSE(window->job.recoveryPending);
     EXPECT_EQ(window->slotA.serialNumber, 43) << "block B's block now sits in slot A";
-    expectBothFilesWhole({&specA, 5}, {&specB, 9});
+    expectBothFilesWhole({&setupA, 5}, {&setupB, 9});
 }
 
 TEST_F(Recovery, AJobWithBlockAOnlyRecoversOnBlockAAlone) {
@@ -203,14 +203,14 @@ TEST_F(Recovery, AJobWithBlockAOnlyRecoversOnBlockAAlone) {
     downloadBothRecords();
     recoveryTick();
     EXPECT_FALSE(window->job.recoveryPending);
-    expectBothFilesWhole({&specA, 5}, {});
+    expectBothFilesWhole({&setupA, 5}, {});
 }
 
 TEST_F(Recovery, ABlockInTheEmptySlotFailsTheOccupancyTest) {
     place(60, 60, false);
     unplugAfter(3, 30, 3000);
     downloadBothRecords();
-    addBlock(4, specB);
+    addBlock(4, setupB);
     recoveryTick();
     EXPECT_EQ(window->job.retryCount, 2);
     EXPECT_TRUE(window->job.recoveryPending);

@@ -25,7 +25,7 @@ std::uint32_t le32(const std::uint8_t* bytes) {
            static_cast<std::uint32_t>(bytes[2]) << 16 | static_cast<std::uint32_t>(bytes[3]) << 24;
 }
 
-void writeDirEntry(const EntrySpec& entry, std::uint8_t* out) {
+void writeDirEntry(const EntrySetup& entry, std::uint8_t* out) {
     std::fill(out, out + kDirEntrySize, std::uint8_t{0});
     out[0] = entry.lead;
     out[1] = entry.recordCount;
@@ -50,14 +50,14 @@ std::uint32_t sessionStride(std::uint8_t firmware) {
     return 4 * sectorsPerRecord + 6;
 }
 
-BlockModel::BlockModel(BlockSpec spec) : spec_(std::move(spec)) {
+BlockModel::BlockModel(BlockSetup setup) : setup_(std::move(setup)) {
     fireUnplugWhenDue();
 }
 
 void BlockModel::receive(const std::uint8_t* bytes, std::size_t count) {
     received_.insert(received_.end(), bytes, bytes + count);
     for (std::size_t i = 0; i < count; ++i) {
-        if (spec_.faults.silent || unplugDue_) {
+        if (setup_.faults.silent || unplugDue_) {
             return;
         }
         request_.push_back(bytes[i]);
@@ -97,29 +97,29 @@ void BlockModel::reset() {
 }
 
 void BlockModel::setFaults(const Faults& faults) {
-    spec_.faults = faults;
+    setup_.faults = faults;
     sectorsSinceArmed_ = 0;
     fireUnplugWhenDue();
 }
 
 void BlockModel::setShortParams(std::optional<std::uint8_t> parameterBytes) {
-    spec_.faults.shortParams = parameterBytes;
+    setup_.faults.shortParams = parameterBytes;
 }
 
 void BlockModel::setAckFault(Exchange exchange, std::optional<AckFault> fault) {
-    spec_.faults.ack(exchange) = fault;
+    setup_.faults.ack(exchange) = fault;
 }
 
 void BlockModel::armUnplug(std::optional<UnplugFault> fault) {
-    spec_.faults.unplug = fault;
+    setup_.faults.unplug = fault;
     sectorsSinceArmed_ = 0;
     fireUnplugWhenDue();
 }
 
 void BlockModel::fireUnplugWhenDue() {
-    if (spec_.faults.unplug && sectorsSinceArmed_ >= spec_.faults.unplug->afterSectors) {
-        unplugDue_ = spec_.faults.unplug;
-        spec_.faults.unplug.reset();
+    if (setup_.faults.unplug && sectorsSinceArmed_ >= setup_.faults.unplug->afterSectors) {
+        unplugDue_ = setup_.faults.unplug;
+        setup_.faults.unplug.reset();
     }
 }
 
@@ -153,7 +153,7 @@ void BlockModel::handle(const std::uint8_t* request) {
         // The tool gave up on the stream and went on with something else.
         state_ = StreamState::Idle;
     }
-    const StreamMode mode = streamModeFor(spec_.firmware);
+    const StreamMode mode = streamModeFor(setup_.firmware);
     switch (command) {
         case CmdHello:
             sendHello();
@@ -168,22 +168,22 @@ void BlockModel::handle(const std::uint8_t* request) {
             break;
         case CmdDelete: {
             const auto found =
-                std::find_if(spec_.entries.begin(), spec_.entries.end(),
-                             [&](const EntrySpec& entry) { return entry.address == request[1]; });
-            if (found != spec_.entries.end()) {
-                spec_.entries.erase(found);
+                std::find_if(setup_.entries.begin(), setup_.entries.end(),
+                             [&](const EntrySetup& entry) { return entry.address == request[1]; });
+            if (found != setup_.entries.end()) {
+                setup_.entries.erase(found);
             }
             sendAck(Exchange::Delete);
             break;
         }
         case CmdClearMemory:
-            spec_.entries.clear();
+            setup_.entries.clear();
             sendAck(Exchange::Clear);
             break;
         case CmdSetClock: {
             BcdDateTime clock{};
             std::copy(request + 1, request + 7, clock.begin());
-            spec_.clock = clock;
+            setup_.clock = clock;
             sendAck(Exchange::Clock);
             break;
         }
@@ -211,33 +211,33 @@ void BlockModel::handle(const std::uint8_t* request) {
 
 void BlockModel::sendHello() {
     const std::uint8_t flags = static_cast<std::uint8_t>(
-        (spec_.roleA ? BlockParams::kRoleA : 0) | (spec_.service ? BlockParams::kService : 0));
+        (setup_.roleA ? BlockParams::kRoleA : 0) | (setup_.service ? BlockParams::kService : 0));
     const std::array<std::uint8_t, BlockParams::kSize> params = {
-        spec_.serialYear,
-        static_cast<std::uint8_t>(spec_.serialNumber & 0xFF),
-        static_cast<std::uint8_t>(spec_.serialNumber >> 8),
-        spec_.firmware,
+        setup_.serialYear,
+        static_cast<std::uint8_t>(setup_.serialNumber & 0xFF),
+        static_cast<std::uint8_t>(setup_.serialNumber >> 8),
+        setup_.firmware,
         flags,
         0,
         0,
     };
     put(ReplyHello);
     const std::size_t sent =
-        spec_.faults.shortParams
-            ? std::min<std::size_t>(*spec_.faults.shortParams, BlockParams::kSize - 1)
+        setup_.faults.shortParams
+            ? std::min<std::size_t>(*setup_.faults.shortParams, BlockParams::kSize - 1)
             : BlockParams::kSize;
     std::copy(params.begin(), params.begin() + static_cast<std::ptrdiff_t>(sent),
               appendOutput(sent));
-    if (!spec_.faults.shortParams) {
+    if (!setup_.faults.shortParams) {
         sendAck(Exchange::Hello);
     }
 }
 
 void BlockModel::sendDirectory() {
     const std::size_t count =
-        std::min(spec_.entries.size(), static_cast<std::size_t>(kMaxDirEntries));
+        std::min(setup_.entries.size(), static_cast<std::size_t>(kMaxDirEntries));
     for (std::size_t i = 0; i < count; ++i) {
-        writeDirEntry(spec_.entries[i], appendOutput(kDirEntrySize));
+        writeDirEntry(setup_.entries[i], appendOutput(kDirEntrySize));
     }
     if (count < static_cast<std::size_t>(kMaxDirEntries)) {
         put(DirEnd);
@@ -254,22 +254,22 @@ void BlockModel::applyConfig(const std::uint8_t* frame) {
     }
     // 0xFF and 0xFFFF stand in the fields the sending button does not supply.
     if (frame[1] != 0xFF) {
-        spec_.serialYear = frame[1];
+        setup_.serialYear = frame[1];
     }
     const std::uint16_t serialNumber = le16(frame + 2);
     if (serialNumber != 0xFFFF) {
-        spec_.serialNumber = serialNumber;
+        setup_.serialNumber = serialNumber;
     }
 }
 
 void BlockModel::sendMemorySector(std::uint32_t sectorAddress) {
     std::uint8_t* sector = appendOutput(kSectorSize);
     std::fill(sector, sector + kSectorSize, kErasedByte);
-    const std::uint32_t stride = sessionStride(spec_.firmware);
+    const std::uint32_t stride = sessionStride(setup_.firmware);
     if (sectorAddress >= 2 && (sectorAddress - 2) % stride == 0) {
         const std::size_t session = (sectorAddress - 2) / stride;
-        if (session < spec_.sessions.size()) {
-            const SessionHeader& header = spec_.sessions[session];
+        if (session < setup_.sessions.size()) {
+            const SessionHeader& header = setup_.sessions[session];
             std::copy(header.begin(), header.end(), sector);
         }
     }
@@ -277,14 +277,14 @@ void BlockModel::sendMemorySector(std::uint32_t sectorAddress) {
 }
 
 void BlockModel::startBasicStream(std::uint8_t address, std::uint8_t recordIndex) {
-    const EntrySpec* entry = findEntry(address);
+    const EntrySetup* entry = findEntry(address);
     if (entry == nullptr) {
         return;
     }
     basicAddress_ = address;
     basicRecord_ = recordIndex;
     basicOffset_ = 0;
-    basicLength_ = recordByteCount(spec_, *entry);
+    basicLength_ = recordByteCount(setup_, *entry);
     if (basicLength_ == 0) {
         sendAck(Exchange::Sector);
         return;
@@ -303,7 +303,7 @@ void BlockModel::continueBasicStream() {
 }
 
 void BlockModel::sendBasicBlock() {
-    const EntrySpec* entry = findEntry(basicAddress_);
+    const EntrySetup* entry = findEntry(basicAddress_);
     if (entry == nullptr) {
         state_ = StreamState::Idle;
         return;
@@ -316,11 +316,11 @@ void BlockModel::sendBasicBlock() {
 
 void BlockModel::sendAddressedSectors(std::uint8_t address, std::uint8_t recordIndex,
                                       std::uint16_t lowSectorIndex, std::uint32_t count) {
-    const EntrySpec* entry = findEntry(address);
+    const EntrySetup* entry = findEntry(address);
     if (entry == nullptr) {
         return;
     }
-    const std::uint64_t length = recordByteCount(spec_, *entry);
+    const std::uint64_t length = recordByteCount(setup_, *entry);
     const std::uint64_t first = resolveSector(address, recordIndex, lowSectorIndex,
                                               (length + kSectorSize - 1) / kSectorSize);
     for (std::uint32_t k = 0; k < count; ++k) {
@@ -359,7 +359,7 @@ std::uint64_t BlockModel::resolveSector(std::uint8_t address, std::uint8_t recor
     return best;
 }
 
-void BlockModel::sendRecordBytes(const EntrySpec& entry, std::uint8_t recordIndex,
+void BlockModel::sendRecordBytes(const EntrySetup& entry, std::uint8_t recordIndex,
                                  std::uint64_t offset, std::size_t size,
                                  std::uint64_t recordLength) {
     std::uint8_t* out = appendOutput(size);
@@ -367,14 +367,14 @@ void BlockModel::sendRecordBytes(const EntrySpec& entry, std::uint8_t recordInde
         offset < recordLength
             ? static_cast<std::size_t>(std::min<std::uint64_t>(size, recordLength - offset))
             : 0;
-    fillRecordBytes(spec_, entry.address, recordIndex, offset, out, inRecord);
+    fillRecordBytes(setup_, entry.address, recordIndex, offset, out, inRecord);
     std::fill(out + inRecord, out + size, std::uint8_t{0});
     ++sectorsSinceArmed_;
     fireUnplugWhenDue();
 }
 
 void BlockModel::sendAck(Exchange exchange) {
-    std::optional<AckFault>& fault = spec_.faults.ack(exchange);
+    std::optional<AckFault>& fault = setup_.faults.ack(exchange);
     if (!fault) {
         put(ReplyAck);
         return;
@@ -392,11 +392,11 @@ void BlockModel::sendAck(Exchange exchange) {
     }
 }
 
-const EntrySpec* BlockModel::findEntry(std::uint8_t address) const {
+const EntrySetup* BlockModel::findEntry(std::uint8_t address) const {
     const auto found =
-        std::find_if(spec_.entries.begin(), spec_.entries.end(),
-                     [&](const EntrySpec& entry) { return entry.address == address; });
-    return found == spec_.entries.end() ? nullptr : &*found;
+        std::find_if(setup_.entries.begin(), setup_.entries.end(),
+                     [&](const EntrySetup& entry) { return entry.address == address; });
+    return found == setup_.entries.end() ? nullptr : &*found;
 }
 
 std::uint8_t* BlockModel::appendOutput(std::size_t count) {

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "link/ConfigFrame.h"
-#include "tools/blocksim/BlockSpec.h"
+#include "tools/blocksim/BlockSetup.h"
 
 namespace kelvra::blocksim {
 
@@ -21,7 +21,7 @@ class BlockModel {
 public:
     using ConfigFrameBytes = std::array<std::uint8_t, ConfigFrame::kSize>;
 
-    explicit BlockModel(BlockSpec spec);
+    explicit BlockModel(BlockSetup setup);
 
     void receive(const std::uint8_t* bytes, std::size_t count);
     std::size_t takeOutput(std::uint8_t* out, std::size_t max);
@@ -31,7 +31,7 @@ public:
 
     // The block as it is now: entries after deletes and clears, identity after frames 0xFF,
     // the clock last set, the faults still pending.
-    const BlockSpec& spec() const { return spec_; }
+    const BlockSetup& setup() const { return setup_; }
     // Every byte the tool has sent, in order.
     const std::vector<std::uint8_t>& received() const { return received_; }
     void clearReceived() { received_.clear(); }
@@ -41,10 +41,10 @@ public:
     // memory, identity and faults stay.
     void reset();
 
-    void setRoleA(bool roleA) { spec_.roleA = roleA; }
+    void setRoleA(bool roleA) { setup_.roleA = roleA; }
 
     void setFaults(const Faults& faults);
-    void setSilent(bool silent) { spec_.faults.silent = silent; }
+    void setSilent(bool silent) { setup_.faults.silent = silent; }
     void setShortParams(std::optional<std::uint8_t> parameterBytes);
     void setAckFault(Exchange exchange, std::optional<AckFault> fault);
     // Arms (or disarms) the unplug fault; its sectors count from now.
@@ -73,15 +73,15 @@ private:
     void sendBasicBlock();
     // Appends `size` bytes of a record from `offset` on, zeros past its end, and counts them as
     // one sector toward the unplug fault.
-    void sendRecordBytes(const EntrySpec& entry, std::uint8_t recordIndex, std::uint64_t offset,
+    void sendRecordBytes(const EntrySetup& entry, std::uint8_t recordIndex, std::uint64_t offset,
                          std::size_t size, std::uint64_t recordLength);
     void fireUnplugWhenDue();
     void sendAck(Exchange exchange);
-    const EntrySpec* findEntry(std::uint8_t address) const;
+    const EntrySetup* findEntry(std::uint8_t address) const;
     std::uint8_t* appendOutput(std::size_t count);
     void put(std::uint8_t byte) { *appendOutput(1) = byte; }
 
-    BlockSpec spec_;
+    BlockSetup setup_;
     std::vector<std::uint8_t> received_;
     std::vector<ConfigFrameBytes> configFrames_;
 

@@ -6,7 +6,7 @@
 #include <variant>
 
 #include "tools/blocksim/BlockModel.h"
-#include "tools/blocksim/BlockSpec.h"
+#include "tools/blocksim/BlockSetup.h"
 
 namespace kelvra::blocksim {
 

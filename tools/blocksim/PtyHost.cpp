@@ -50,7 +50,7 @@ microseconds timeUntil(std::chrono::steady_clock::time_point when,
 PtyHost::PtyHost(const Scenario& scenario, PtyHostOptions options, std::ostream& out)
     : options_(std::move(options)), out_(out), links_(options_.portDirectory, options_.winePrefix) {
     for (const ScenarioBlock& block : scenario.blocks) {
-        blocks_.emplace_back(block.com, BlockModel(block.spec));
+        blocks_.emplace_back(block.com, BlockModel(block.setup));
     }
 }
 
@@ -337,7 +337,7 @@ void PtyHost::bringBack(ServedBlock& block) {
     block.returnAt.reset();
     if (block.returnInOtherSlot) {
         for (ServedBlock& each : blocks_) {
-            each.model.setRoleA(!each.model.spec().roleA);
+            each.model.setRoleA(!each.model.setup().roleA);
         }
     }
     links_.publish(block.com, block.device);
@@ -393,19 +393,19 @@ void PtyHost::execute(std::string_view line) {
 
 void PtyHost::printStatus() {
     for (const ServedBlock& block : blocks_) {
-        const BlockSpec& spec = block.model.spec();
+        const BlockSetup& setup = block.model.setup();
         char serial[16];
-        std::snprintf(serial, sizeof serial, "%02u-%03u", static_cast<unsigned>(spec.serialYear),
-                      static_cast<unsigned>(spec.serialNumber));
+        std::snprintf(serial, sizeof serial, "%02u-%03u", static_cast<unsigned>(setup.serialYear),
+                      static_cast<unsigned>(setup.serialNumber));
         out_ << "COM" << block.com << ' ' << (block.master < 0 ? "-" : block.device) << " serial "
-             << serial << " firmware " << static_cast<int>(spec.firmware) << " role "
-             << (spec.roleA ? 'A' : 'B') << " entries " << spec.entries.size();
+             << serial << " firmware " << static_cast<int>(setup.firmware) << " role "
+             << (setup.roleA ? 'A' : 'B') << " entries " << setup.entries.size();
         if (block.master < 0) {
             out_ << " unplugged";
         } else if (block.hungUp) {
             out_ << " closed";
         }
-        if (spec.faults.silent) {
+        if (setup.faults.silent) {
             out_ << " silent";
         }
         out_ << '\n';

@@ -47,7 +47,7 @@ struct Voice {
     std::uint32_t seed;
 };
 
-Voice voiceFor(const BlockSpec& block, std::uint8_t address, std::uint8_t recordIndex) {
+Voice voiceFor(const BlockSetup& block, std::uint8_t address, std::uint8_t recordIndex) {
     const std::uint32_t seed =
         mix(mix((static_cast<std::uint32_t>(block.serialYear) << 16) | block.serialNumber) ^
             ((static_cast<std::uint32_t>(address) << 8) | recordIndex));
@@ -69,7 +69,7 @@ std::uint16_t sampleAt(const Voice& voice, const std::array<std::uint16_t, 1u <<
 
 }  // namespace
 
-std::uint64_t recordByteCount(const BlockSpec& block, const EntrySpec& entry) {
+std::uint64_t recordByteCount(const BlockSetup& block, const EntrySetup& entry) {
     const int major = block.firmware / 10;
     if (major >= 6) {
         return static_cast<std::uint64_t>(entry.sampleRate) * entry.duration * 2;
@@ -78,7 +78,7 @@ std::uint64_t recordByteCount(const BlockSpec& block, const EntrySpec& entry) {
     return rate * 120 * 2;
 }
 
-void fillRecordBytes(const BlockSpec& block, std::uint8_t address, std::uint8_t recordIndex,
+void fillRecordBytes(const BlockSetup& block, std::uint8_t address, std::uint8_t recordIndex,
                      std::uint64_t offset, std::uint8_t* out, std::size_t count) {
     const Voice voice = voiceFor(block, address, recordIndex);
     const auto& sine = sineTable();

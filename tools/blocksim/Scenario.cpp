@@ -166,10 +166,10 @@ std::optional<BcdDateTime> timeOf(const Field& object) {
     return std::nullopt;
 }
 
-EntrySpec parseEntry(const Field& field, bool blockRoleA) {
+EntrySetup parseEntry(const Field& field, bool blockRoleA) {
     expectObject(field, {"address", "records", "lead", "entryInfo", "time", "timeBcd", "role",
                          "setting1", "setting2", "sampleRate", "duration"});
-    EntrySpec entry;
+    EntrySetup entry;
     entry.address = byteValue(field.member("address"));
     if (const auto records = field.optionalMember("records")) {
         entry.recordCount = byteValue(*records);
@@ -298,13 +298,13 @@ ScenarioBlock parseBlock(const Field& field) {
                          "entries", "sessions", "faults"});
     ScenarioBlock block;
     block.com = static_cast<int>(integer(field.member("com"), 1, platform::kPortCount));
-    BlockSpec& spec = block.spec;
-    spec.serialYear = byteValue(field.member("serialYear"));
-    spec.serialNumber = wordValue(field.member("serialNumber"));
-    spec.firmware = byteValue(field.member("firmware"));
-    spec.roleA = roleA(field.member("role"));
+    BlockSetup& setup = block.setup;
+    setup.serialYear = byteValue(field.member("serialYear"));
+    setup.serialNumber = wordValue(field.member("serialNumber"));
+    setup.firmware = byteValue(field.member("firmware"));
+    setup.roleA = roleA(field.member("role"));
     if (const auto service = field.optionalMember("service")) {
-        spec.service = boolean(*service);
+        setup.service = boolean(*service);
     }
     if (const auto entries = field.optionalMember("entries")) {
         expectArray(*entries, "directory entries");
@@ -314,22 +314,22 @@ ScenarioBlock parseBlock(const Field& field) {
         std::set<std::uint8_t> addresses;
         for (std::size_t i = 0; i < entries->value.size(); ++i) {
             const Field item = entries->element(i);
-            EntrySpec entry = parseEntry(item, spec.roleA);
+            EntrySetup entry = parseEntry(item, setup.roleA);
             if (!addresses.insert(entry.address).second) {
                 item.member("address").fail("address " + std::to_string(entry.address) +
                                             " used by an earlier entry");
             }
-            spec.entries.push_back(entry);
+            setup.entries.push_back(entry);
         }
     }
     if (const auto sessions = field.optionalMember("sessions")) {
         expectArray(*sessions, "session headers");
         for (std::size_t i = 0; i < sessions->value.size(); ++i) {
-            spec.sessions.push_back(parseSession(sessions->element(i)));
+            setup.sessions.push_back(parseSession(sessions->element(i)));
         }
     }
     if (const auto faults = field.optionalMember("faults")) {
-        spec.faults = parseFaults(*faults);
+        setup.faults = parseFaults(*faults);
     }
     return block;
 }

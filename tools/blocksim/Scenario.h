@@ -5,14 +5,14 @@
 #include <string_view>
 #include <vector>
 
-#include "tools/blocksim/BlockSpec.h"
+#include "tools/blocksim/BlockSetup.h"
 
 namespace kelvra::blocksim {
 
 // One simulated block and the port it sits on.
 struct ScenarioBlock {
     int com = 1;  // COM1 to COM29
-    BlockSpec spec;
+    BlockSetup setup;
 };
 
 struct Scenario {

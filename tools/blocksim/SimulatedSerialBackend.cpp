@@ -72,15 +72,15 @@ void SimulatedSerialBackend::addDevice(const std::string& name, Device device) {
     }
 }
 
-void SimulatedSerialBackend::addBlock(const std::string& name, BlockSpec spec) {
+void SimulatedSerialBackend::addBlock(const std::string& name, BlockSetup setup) {
     Device block;
-    block.model.emplace(std::move(spec));
+    block.model.emplace(std::move(setup));
     addDevice(name, std::move(block));
 }
 
 void SimulatedSerialBackend::addScenario(const Scenario& scenario) {
     for (const ScenarioBlock& block : scenario.blocks) {
-        addBlock(deviceName(block.com - 1), block.spec);
+        addBlock(deviceName(block.com - 1), block.setup);
     }
 }
 
@@ -149,13 +149,13 @@ void SimulatedSerialBackend::withModel(const std::string& name,
     unplugWhenDrained(block);
 }
 
-BlockSpec SimulatedSerialBackend::spec(const std::string& name) const {
+BlockSetup SimulatedSerialBackend::setup(const std::string& name) const {
     std::lock_guard lock(mutex_);
     const Device& block = device(name);
     if (!block.model) {
         throw std::invalid_argument("simulated device " + name + " is not a block");
     }
-    return block.model->spec();
+    return block.model->setup();
 }
 
 std::vector<std::uint8_t> SimulatedSerialBackend::received(const std::string& name) const {
@@ -223,7 +223,7 @@ void SimulatedSerialBackend::bringBack(Device& device, bool otherSlot) {
     if (otherSlot) {
         for (auto& [name, other] : devices_) {
             if (other.model) {
-                other.model->setRoleA(!other.model->spec().roleA);
+                other.model->setRoleA(!other.model->setup().roleA);
             }
         }
     }

@@ -31,7 +31,7 @@ public:
     // "SIM-COM<index + 1>".
     std::string deviceName(int index) override;
 
-    void addBlock(const std::string& name, BlockSpec spec);
+    void addBlock(const std::string& name, BlockSetup setup);
     // Every block of the scenario, at deviceName(com - 1).
     void addScenario(const Scenario& scenario);
     void addUnopenable(const std::string& name);
@@ -54,7 +54,7 @@ public:
 
     // Runs `use` on the block's model under the backend's lock.
     void withModel(const std::string& name, const std::function<void(BlockModel&)>& use);
-    BlockSpec spec(const std::string& name) const;
+    BlockSetup setup(const std::string& name) const;
     std::vector<std::uint8_t> received(const std::string& name) const;
 
 private:

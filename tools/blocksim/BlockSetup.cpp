@@ -1,4 +1,4 @@
-#include "tools/blocksim/BlockSpec.h"
+#include "tools/blocksim/BlockSetup.h"
 
 namespace kelvra::blocksim {
 

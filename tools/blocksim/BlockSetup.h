@@ -17,7 +17,7 @@ std::uint8_t toBcd(int value);
 BcdDateTime bcdDateTime(int year, int month, int day, int hour, int minute, int second);
 
 // One directory entry as the block holds it; DirEntry bytes are built from these fields.
-struct EntrySpec {
+struct EntrySetup {
     std::uint8_t lead = 0x01;
     std::uint8_t recordCount = 1;  // as sent: 0 and values above 4 are possible
     std::array<std::uint8_t, 4> entryInfo{};
@@ -79,13 +79,13 @@ struct Faults {
     }
 };
 
-struct BlockSpec {
+struct BlockSetup {
     std::uint8_t serialYear = 18;  // year - 2000
     std::uint16_t serialNumber = 1;
     std::uint8_t firmware = 60;  // major * 10 + minor
     bool roleA = true;
     bool service = false;
-    std::vector<EntrySpec> entries;
+    std::vector<EntrySetup> entries;
     std::vector<SessionHeader> sessions;  // session i begins at sector 2 + i * sessionStride
     std::optional<BcdDateTime> clock;     // what the last CmdSetClock set
     Faults faults;
