@@ -19,6 +19,21 @@ blocksim::BlockSetup StationFixture::block(int serialYear, int serialNumber, int
     return setup;
 }
 
+blocksim::EntrySetup StationFixture::entry(std::uint8_t address, std::uint8_t records, bool roleA,
+                                           int minute, std::uint16_t rate, std::uint16_t seconds) {
+    blocksim::EntrySetup e;
+    e.address = address;
+    e.recordCount = records;
+    e.roleA = roleA;
+    e.entryInfo = {1, 2, 3, 4};
+    e.time = blocksim::bcdDateTime(2018, 3, 5, 14, minute, 9);
+    e.setting1 = {0x11, 0x12, 0x13, 0x14};
+    e.setting2 = {0x21, 0x22, 0x23, 0x24};
+    e.sampleRate = rate;
+    e.duration = seconds;
+    return e;
+}
+
 std::string StationFixture::port(int com) {
     return "SIM-COM" + std::to_string(com);
 }

@@ -23,6 +23,11 @@ protected:
     // A block setup with the given identity; role A or B by the flag.
     static blocksim::BlockSetup block(int serialYear, int serialNumber, int firmware, bool roleA,
                                       bool service = false);
+    // An entry made on 5 March 2018 at 14:<minute>:09, with settings 0x11.. and 0x21.. per
+    // record and entryInfo 1 2 3 4.
+    static blocksim::EntrySetup entry(std::uint8_t address, std::uint8_t records, bool roleA,
+                                      int minute, std::uint16_t rate = 8000,
+                                      std::uint16_t seconds = 1);
     // "SIM-COM<com>", where the station's scan finds port index com - 1.
     static std::string port(int com);
 

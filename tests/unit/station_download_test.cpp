@@ -16,21 +16,6 @@ std::uint32_t read32(const Bytes& bytes, std::size_t at) {
            (static_cast<std::uint32_t>(bytes[at + 3]) << 24);
 }
 
-blocksim::EntrySetup entry(std::uint8_t address, std::uint8_t records, bool roleA, int minute,
-                           std::uint16_t rate = 8000, std::uint16_t seconds = 1) {
-    blocksim::EntrySetup e;
-    e.address = address;
-    e.recordCount = records;
-    e.roleA = roleA;
-    e.entryInfo = {1, 2, 3, 4};
-    e.time = blocksim::bcdDateTime(2018, 3, 5, 14, minute, 9);
-    e.setting1 = {0x11, 0x12, 0x13, 0x14};
-    e.setting2 = {0x21, 0x22, 0x23, 0x24};
-    e.sampleRate = rate;
-    e.duration = seconds;
-    return e;
-}
-
 class Download : public test::StationFixture {
 protected:
     void SetUp() override {

@@ -8,18 +8,6 @@ namespace {
 using Bytes = std::vector<std::uint8_t>;
 using platform::headless::MessageBoxRecord;
 
-blocksim::EntrySetup entry(std::uint8_t address, std::uint8_t records, bool roleA, int minute) {
-    blocksim::EntrySetup e;
-    e.address = address;
-    e.recordCount = records;
-    e.roleA = roleA;
-    e.entryInfo = {1, 2, 3, 4};
-    e.time = blocksim::bcdDateTime(2018, 3, 5, 14, minute, 9);
-    e.sampleRate = 8000;
-    e.duration = 2;
-    return e;
-}
-
 class RecordList : public test::StationFixture {
 protected:
     void startWithPair(std::vector<blocksim::EntrySetup> entriesA,

@@ -15,20 +15,6 @@ constexpr std::uint32_t kChannelBytes = kRate * kSeconds * 2;  // 47 sectors and
 const char* const kFirstFile = "5 Марта 18г 14-07-09 Запись 1.wav";
 const char* const kSecondFile = "5 Марта 18г 14-07-09 Запись 2.wav";
 
-blocksim::EntrySetup entry(std::uint8_t address, bool roleA) {
-    blocksim::EntrySetup e;
-    e.address = address;
-    e.recordCount = 2;
-    e.roleA = roleA;
-    e.entryInfo = {1, 2, 3, 4};
-    e.time = blocksim::bcdDateTime(2018, 3, 5, 14, 7, 9);
-    e.setting1 = {0x11, 0x12, 0x13, 0x14};
-    e.setting2 = {0x21, 0x22, 0x23, 0x24};
-    e.sampleRate = kRate;
-    e.duration = kSeconds;
-    return e;
-}
-
 class Recovery : public test::StationFixture {
 protected:
     void SetUp() override {
@@ -40,9 +26,9 @@ protected:
     // Both blocks hold entry 5 (A) / 9 (B) with two records; `firmware` picks the stream mode.
     void place(int firmwareA, int firmwareB, bool withB = true) {
         setupA = block(18, 42, firmwareA, true);
-        setupA.entries = {entry(5, true)};
+        setupA.entries = {entry(5, 2, true, 7, kRate, kSeconds)};
         setupB = block(18, 43, firmwareB, false);
-        setupB.entries = {entry(9, false)};
+        setupB.entries = {entry(9, 2, false, 7, kRate, kSeconds)};
         addBlock(3, setupA);
         if (withB) {
             addBlock(4, setupB);
