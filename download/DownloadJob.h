@@ -3,6 +3,7 @@
 #include <array>
 #include <atomic>
 #include <cstdint>
+#include <string>
 
 #include "link/BlockPort.h"
 #include "platform/file/OutputFile.h"
@@ -23,8 +24,13 @@ struct DownloadItem {
     std::int32_t row = 0;
     std::uint32_t sampleRate = 0;
     std::uint32_t duration = 0;
+    // Where the record goes: its name in the folder, unique within the job.
+    std::string fileName;
 
-    std::uint32_t channelBytes() const { return sampleRate * duration * 2; }
+    // In 64 bits: a corrupted directory entry can claim more than 32 bits can count.
+    std::uint64_t channelBytes() const {
+        return static_cast<std::uint64_t>(sampleRate) * duration * 2;
+    }
 };
 
 // Who the blocks were when a transfer failed, so that recovery knows them again.
@@ -43,12 +49,14 @@ struct DownloadJob {
     bool recoveryPending = false;
     std::int32_t retryCount = 0;
     std::int32_t currentRow = 0;
-    std::uint32_t jobBytesLeft = 0;
-    std::uint32_t jobBytesTotal = 0;
+    std::uint64_t jobBytesLeft = 0;
+    std::uint64_t jobBytesTotal = 0;
     std::int32_t queuePos = 0;
     std::int32_t queueLength = 0;
     SavedIdentity savedIdentity;
     std::array<DownloadItem, kQueueCapacity> downloadQueue{};
+    // The folder the user picked; files are created by their full path in it.
+    std::string outputFolder;
     platform::OutputFile outputFile;
 
     // Recovery found the blocks back in each other's slots an odd number of times: a row's

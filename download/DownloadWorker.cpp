@@ -2,6 +2,7 @@
 
 #include "download/WavFormat.h"
 #include "link/LinkBytes.h"
+#include "platform/file/FilePath.h"
 
 namespace kelvra {
 
@@ -22,6 +23,9 @@ struct StreamCounters {
     }
 };
 
+// The most sectors a block sends under one acknowledgement.
+constexpr std::size_t kMaxUnsettledPairs = 20;
+
 class Worker {
 public:
     explicit Worker(DownloadContext& context)
@@ -38,6 +42,7 @@ private:
 
     Outcome beginRecord();
     Outcome movePair();
+    bool writeSettledPairs();
     void finishJob();
     void transferFailure();
     void fileFailure();
@@ -50,7 +55,16 @@ private:
     DownloadHost& host_;
     std::uint8_t sectorA_[kSectorSize] = {};
     std::uint8_t sectorB_[kSectorSize] = {};
-    std::uint8_t frames_[2 * kSectorSize] = {};
+
+    // Pairs whose sectors are not yet acknowledged by both blocks. They reach the file only
+    // when the acknowledgements have come: a byte lost or added inside a batch shows only at
+    // its end, and every sector behind it is then misaligned. On a failure both blocks go
+    // back to the first of these pairs.
+    std::uint8_t unsettled_[kMaxUnsettledPairs * 2 * kSectorSize] = {};
+    std::size_t unsettledBytes_ = 0;
+    StreamCounters settledA_{};
+    StreamCounters settledB_{};
+    std::uint64_t settledJobBytesLeft_ = 0;
 };
 
 void Worker::run() {
@@ -93,8 +107,10 @@ Worker::Outcome Worker::beginRecord() {
     b_.inRecord = item.useB;
     job_.currentSwapped = item.swapped != 0;
     job_.currentRow = item.row;
-    a_.bytesLeft = item.channelBytes();
-    b_.bytesLeft = item.channelBytes();
+    // The queue holds only records whose size fits a WAV file.
+    const auto channelBytes = static_cast<std::uint32_t>(item.channelBytes());
+    a_.bytesLeft = channelBytes;
+    b_.bytesLeft = channelBytes;
     if (!a_.addressedReads || !b_.addressedReads) {
         job_.retryCount = 0;
     }
@@ -103,21 +119,22 @@ Worker::Outcome Worker::beginRecord() {
     if (row.month > 12) {
         row.month = 0;
     }
-    if (!job_.outputFile.open(wavFileName(row))) {
+    // By its full path: a folder that cannot be used must not send the file anywhere else.
+    if (!job_.outputFile.open(platform::pathInFolder(job_.outputFolder, item.fileName))) {
         host_.fatalError("Unable to create file");
         return Outcome::Ended;
     }
     std::uint8_t header[kWavHeaderSize];
     const BlockDescription describedA = description(a_, 0);
     const BlockDescription describedB = description(b_, 1);
-    buildWavHeader(header, a_.bytesLeft, item.sampleRate,
+    buildWavHeader(header, channelBytes, item.sampleRate,
                    job_.currentSwapped ? describedB : describedA,
                    job_.currentSwapped ? describedA : describedB);
     if (!job_.outputFile.write(header, sizeof header)) {
         fileFailure();
         return Outcome::Ended;
     }
-    if (a_.bytesLeft == 0) {
+    if (channelBytes == 0) {
         // A record of no length is complete with its header; its blocks are not asked.
         if (!job_.outputFile.close()) {
             fileFailure();
@@ -141,45 +158,60 @@ Worker::Outcome Worker::beginRecord() {
 
 Worker::Outcome Worker::movePair() {
     const std::uint32_t h = a_.bytesLeft >= kSectorSize ? kSectorSize : a_.bytesLeft;
-    const StreamCounters beforeA = StreamCounters::of(a_);
-    if (!a_.readSector(sectorA_)) {
-        transferFailure();
-        return Outcome::Ended;
+    if (unsettledBytes_ == 0) {
+        settledA_ = StreamCounters::of(a_);
+        settledB_ = StreamCounters::of(b_);
+        settledJobBytesLeft_ = job_.jobBytesLeft;
     }
-    if (!b_.readSector(sectorB_)) {
-        // Block A's sector of this pair is not written: take block A back to it, so both
-        // channels resume at the same sector.
-        beforeA.restore(a_);
+    const bool settlesA = a_.nextSectorSettles();
+    const bool settlesB = b_.nextSectorSettles();
+    if (!a_.readSector(sectorA_) || !b_.readSector(sectorB_)) {
+        // Neither block's sectors since the last acknowledgement of both are trusted: both go
+        // back to the first of them, so both channels resume at the same sector.
+        settledA_.restore(a_);
+        settledB_.restore(b_);
+        job_.jobBytesLeft = settledJobBytesLeft_;
+        unsettledBytes_ = 0;
         transferFailure();
         return Outcome::Ended;
     }
     interleaveFrames(job_.currentSwapped ? sectorB_ : sectorA_,
-                     job_.currentSwapped ? sectorA_ : sectorB_, h, frames_);
-    if (!job_.outputFile.write(frames_, 2 * h)) {
-        fileFailure();
-        return Outcome::Ended;
+                     job_.currentSwapped ? sectorA_ : sectorB_, h, unsettled_ + unsettledBytes_);
+    unsettledBytes_ += 2 * h;
+    job_.jobBytesLeft = job_.jobBytesLeft > h ? job_.jobBytesLeft - h : 0;
+    // Both blocks' batches cover the same sectors, so the buffer never fills before they end;
+    // should it, the pairs are written rather than overrun.
+    const bool full = unsettledBytes_ + 2 * kSectorSize > sizeof unsettled_;
+    if ((settlesA && settlesB) || full) {
+        if (!writeSettledPairs()) {
+            fileFailure();
+            return Outcome::Ended;
+        }
     }
-    bool recordComplete = false;
     if (a_.bytesLeft == 0) {
         if (!job_.outputFile.close()) {
             fileFailure();
             return Outcome::Ended;
         }
         ++job_.queuePos;
-        recordComplete = true;
-    }
-    job_.jobBytesLeft = job_.jobBytesLeft > h ? job_.jobBytesLeft - h : 0;
-    if (recordComplete && job_.queuePos >= job_.queueLength) {
-        finishJob();
-        return Outcome::Ended;
+        if (job_.queuePos >= job_.queueLength) {
+            finishJob();
+            return Outcome::Ended;
+        }
     }
     host_.drawProgress(job_.jobBytesTotal, job_.jobBytesLeft);
     return Outcome::Continue;
 }
 
+bool Worker::writeSettledPairs() {
+    const std::size_t count = unsettledBytes_;
+    unsettledBytes_ = 0;
+    return job_.outputFile.write(unsettled_, count);
+}
+
 void Worker::finishJob() {
     job_.recoveryPending = false;
-    host_.restoreIdleControls();
+    host_.jobFinished();
     job_.workerRunning = false;
     host_.resumeTimers(false);
 }
@@ -218,7 +250,7 @@ void downloadWorker(DownloadContext& context) {
     Worker(context).run();
 }
 
-int progressBoundary(int left, int right, std::uint32_t jobBytesTotal, std::uint32_t jobBytesLeft) {
+int progressBoundary(int left, int right, std::uint64_t jobBytesTotal, std::uint64_t jobBytesLeft) {
     if (jobBytesTotal == 0) {
         return left;
     }

@@ -17,9 +17,12 @@ public:
     // Timer 1 again; with `recovery`, timer 3 too. The worker's last act.
     virtual void resumeTimers(bool recovery) = 0;
     // Redraws the progress bar: the done part blue, the rest white.
-    virtual void drawProgress(std::uint32_t jobBytesTotal, std::uint32_t jobBytesLeft) = 0;
+    virtual void drawProgress(std::uint64_t jobBytesTotal, std::uint64_t jobBytesLeft) = 0;
     // Hides the progress bar and enables the download and clear buttons.
     virtual void restoreIdleControls() = 0;
+    // The whole queue is written: the controls return to idle, and the window shows the blocks
+    // as they are now.
+    virtual void jobFinished() = 0;
     // A message box with an OK button.
     virtual void showMessage(const char* message) = 0;
     // The close path: the message, then the window is asked to close.
@@ -43,6 +46,6 @@ struct DownloadContext {
 void downloadWorker(DownloadContext& context);
 
 // The x pixel where the progress bar's blue part ends.
-int progressBoundary(int left, int right, std::uint32_t jobBytesTotal, std::uint32_t jobBytesLeft);
+int progressBoundary(int left, int right, std::uint64_t jobBytesTotal, std::uint64_t jobBytesLeft);
 
 }  // namespace kelvra

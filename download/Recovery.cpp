@@ -10,17 +10,20 @@ bool matches(const CBlockPort& block, std::int32_t serialNumber, std::int32_t se
     return block.serialYear == serialYear && block.serialNumber == serialNumber;
 }
 
-bool occupiedAsBefore(const CBlockPort& a, const CBlockPort& b, const SavedIdentity& saved) {
-    return (a.present == saved.presentA && b.present == saved.presentB) ||
-           (a.present == saved.presentB && b.present == saved.presentA);
-}
-
-bool sameBlocks(const CBlockPort& a, const CBlockPort& b, const SavedIdentity& saved) {
-    const bool asSaved = (!a.present || matches(a, saved.serialNumberA, saved.serialYearA)) &&
-                         (!b.present || matches(b, saved.serialNumberB, saved.serialYearB));
-    const bool exchanged = (!a.present || matches(a, saved.serialNumberB, saved.serialYearB)) &&
-                           (!b.present || matches(b, saved.serialNumberA, saved.serialYearA));
-    return asSaved || exchanged;
+// The blocks sit as saved (or, with `exchanged`, each in the other's slot): every slot is
+// occupied exactly when its saved counterpart was, and a block that is here is the one that
+// was there. Occupancy and identity are judged in the same orientation, and an empty saved
+// slot matches nothing: its serial number is only that of whichever block last sat in it.
+bool sameBlocks(const CBlockPort& a, const CBlockPort& b, const SavedIdentity& saved,
+                bool exchanged) {
+    const bool presentA = exchanged ? saved.presentB : saved.presentA;
+    const bool presentB = exchanged ? saved.presentA : saved.presentB;
+    const std::int32_t numberA = exchanged ? saved.serialNumberB : saved.serialNumberA;
+    const std::int32_t numberB = exchanged ? saved.serialNumberA : saved.serialNumberB;
+    const std::int32_t yearA = exchanged ? saved.serialYearB : saved.serialYearA;
+    const std::int32_t yearB = exchanged ? saved.serialYearA : saved.serialYearB;
+    return a.present == presentA && b.present == presentB &&
+           (!a.present || matches(a, numberA, yearA)) && (!b.present || matches(b, numberB, yearB));
 }
 
 void swapStreams(CBlockPort& a, CBlockPort& b) {
@@ -52,15 +55,12 @@ RecoveryStep recoveryTick(CBlockPort& slotA, CBlockPort& slotB, DownloadJob& job
         return RecoveryStep::GiveUp;
     }
     const SavedIdentity& saved = job.savedIdentity;
-    if (!occupiedAsBefore(slotA, slotB, saved) || !sameBlocks(slotA, slotB, saved)) {
+    const bool asSaved = sameBlocks(slotA, slotB, saved, false);
+    const bool exchanged = !asSaved && sameBlocks(slotA, slotB, saved, true);
+    if (!asSaved && !exchanged) {
         ++job.retryCount;
         return RecoveryStep::Wait;
     }
-    // Only a block that is here can have changed slots: an empty slot keeps the identity of
-    // whichever block last sat in it.
-    const bool exchanged =
-        (slotA.present && matches(slotA, saved.serialNumberB, saved.serialYearB)) ||
-        (slotB.present && matches(slotB, saved.serialNumberA, saved.serialYearA));
     if (exchanged) {
         followExchangedBlocks(slotA, slotB, job);
     }
@@ -69,7 +69,7 @@ RecoveryStep recoveryTick(CBlockPort& slotA, CBlockPort& slotB, DownloadJob& job
     if (restart) {
         slotA.bytesLeft = 0;
         slotB.bytesLeft = 0;
-        std::uint32_t left = 0;
+        std::uint64_t left = 0;
         for (int i = job.queuePos; i < job.queueLength; ++i) {
             left += job.downloadQueue[static_cast<std::size_t>(i)].channelBytes();
         }

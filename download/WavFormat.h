@@ -9,6 +9,8 @@ namespace kelvra {
 
 inline constexpr std::size_t kWavHeaderSize = 76;
 inline constexpr std::size_t kBlockDescriptionSize = 8;
+// The most a channel can hold: the RIFF size, twice the channel plus 68, is a 32-bit field.
+inline constexpr std::uint64_t kMaxWavChannelBytes = (0xFFFFFFFFull - 68) / 2;
 
 // The 8 bytes that name a block in the format chunk's extension.
 struct BlockDescription {
@@ -25,7 +27,7 @@ void buildWavHeader(std::uint8_t* header, std::uint32_t channelBytes, std::uint3
 // Month names in the genitive case; index 0 stands for a month out of range.
 extern const char* const monthNames[13];
 
-// "5 Марта 18г 14-07-09 Запись 2.wav"; the month must already be 0 to 12.
+// "5 Марта 18г 14-07-09 Запись 2.wav"; a month out of range is named "Error".
 std::string wavFileName(const RecordInfo& row);
 
 // Interleaves the first `channelBytes` bytes of two sector buffers into 4-byte stereo frames.

@@ -38,6 +38,10 @@ struct CBlockPort {
     // Puts the next sector (or 512 zero bytes) into `buffer`. On failure the counters keep
     // their values, so the failed sector is still the next one wanted.
     bool readSector(std::uint8_t* buffer);
+    // Whether the sector the next readSector yields is final once it returns: acknowledged, or
+    // needing no acknowledgement of its own. In a batch only the last sector is; in basic
+    // stream mode every sector counts as final, since a failure restarts the whole record.
+    bool nextSectorSettles() const;
 };
 
 // Sets addressedReads and batchReads from a block's firmware version: addressed reads from

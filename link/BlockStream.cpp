@@ -56,6 +56,10 @@ bool CBlockPort::requestSectors() {
     return writeSectorRequest(*handle, entryAddress, recordIndex, sectorIndex);
 }
 
+bool CBlockPort::nextSectorSettles() const {
+    return !inRecord || !addressedReads || !batchReads || batchLeft == 1;
+}
+
 bool CBlockPort::readSector(std::uint8_t* buffer) {
     const std::uint32_t wanted =
         (bytesLeft >= kSectorSize || addressedReads) ? kSectorSize : bytesLeft;
@@ -63,16 +67,17 @@ bool CBlockPort::readSector(std::uint8_t* buffer) {
         if (!handle || !readWhole(*handle, buffer, wanted)) {
             return false;
         }
-        if (addressedReads) {
-            if ((!batchReads || batchLeft == 1) && !readAck(*handle)) {
-                return false;
-            }
-        } else {
+        const bool acknowledged =
+            addressedReads ? (!batchReads || batchLeft == 1) : wanted == bytesLeft;
+        if (!addressedReads) {
             const std::uint8_t next = StreamContinue;
             writeBytes(*handle, &next, 1);
-            if (wanted == bytesLeft && !readAck(*handle)) {
-                return false;
-            }
+        }
+        // A byte added on the line pushes the real 0x0E behind the one read here, and a data
+        // byte of 0x0E would pass for it: after an acknowledgement the block is silent until
+        // asked again, so anything still waiting means the sectors it closes are misaligned.
+        if (acknowledged && (!readAck(*handle) || handle->available() != 0)) {
+            return false;
         }
         --batchLeft;
     } else {

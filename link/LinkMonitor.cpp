@@ -42,7 +42,8 @@ void LinkMonitor::tick() {
     if (pingBlock(slotA_) || pingBlock(slotB_)) {
         closeBlock(slotA_);
         closeBlock(slotB_);
-        ++slotChanges_;
+        ++slotChangesA_;
+        ++slotChangesB_;
         if (!host_.recoveryPending()) {
             host_.blocksChanged();
         }
@@ -119,7 +120,7 @@ void LinkMonitor::greetPort(int index) {
     slot.handle = std::move(opened.port);
     slot.portIndex = index;
     applyCapabilities(slot, slot.firmware);
-    ++slotChanges_;
+    ++(&slot == &slotA_ ? slotChangesA_ : slotChangesB_);
     if (!host_.recoveryPending()) {
         host_.blocksChanged();
     }

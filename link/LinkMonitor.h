@@ -43,8 +43,12 @@ public:
     }
     int rescanCountdown() const { return rescanCountdown_; }
     bool clockSet() const { return clockSet_; }
-    // Grows whenever a block is placed or a slot is emptied by the monitor.
-    unsigned slotChanges() const { return slotChanges_; }
+    // Grow whenever a block is placed or a slot is emptied by the monitor: in either slot, or
+    // in the given one.
+    unsigned slotChanges() const { return slotChangesA_ + slotChangesB_; }
+    unsigned slotChanges(const CBlockPort& slot) const {
+        return &slot == &slotA_ ? slotChangesA_ : slotChangesB_;
+    }
 
 private:
     void greetPort(int index);
@@ -57,7 +61,8 @@ private:
     std::array<bool, platform::kPortCount> portWorthTrying_;
     int rescanCountdown_ = 0;
     bool clockSet_ = false;
-    unsigned slotChanges_ = 0;
+    unsigned slotChangesA_ = 0;
+    unsigned slotChangesB_ = 0;
 };
 
 }  // namespace kelvra

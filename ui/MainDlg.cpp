@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "download/DownloadQueue.h"
 #include "download/Recovery.h"
 #include "link/LinkExchanges.h"
 #include "records/DirEntry.h"
@@ -161,7 +162,8 @@ void CMainDlg::RefreshRecordList() {
 }
 
 void CMainDlg::OnClearMemory() {
-    if (AfxMessageBox("Вы уверены?", MB_OKCANCEL) != IDOK || job.transferActive()) {
+    // The box let timer 1 run: a fatal message may have asked the window to close meanwhile.
+    if (AfxMessageBox("Вы уверены?", MB_OKCANCEL) != IDOK || closing_ || job.transferActive()) {
         return;
     }
     bool lastWritten = true;
@@ -199,12 +201,12 @@ void CMainDlg::OnRecordListDblClk() {
         return;
     }
     const unsigned changesBefore = monitor_.slotChanges();
-    if (AfxMessageBox("Удалить?", MB_OKCANCEL) != IDOK) {
+    if (AfxMessageBox("Удалить?", MB_OKCANCEL) != IDOK || closing_) {
         return;
     }
     // Timer 1 ran while the question was open; if it placed or lost a block, the line the
     // user confirmed may no longer name these entries.
-    if (monitor_.slotChanges() == changesBefore && !closing_) {
+    if (monitor_.slotChanges() == changesBefore) {
         if (row.addrA != kNoCopy) {
             deleteEntry(*slotA.handle, static_cast<std::uint8_t>(row.addrA & 0xFF));
         }
@@ -224,14 +226,15 @@ void CMainDlg::OnSerialBDblClk() {
 }
 
 void CMainDlg::openFactorySetup(CBlockPort& block) {
-    // During a transfer the worker owns the ports.
-    if (!block.present || !block.serviceFlag || job.transferActive()) {
+    // During a transfer the worker owns the ports and writes the slots: not even read them.
+    if (job.transferActive() || !block.present || !block.serviceFlag) {
         return;
     }
-    const unsigned lentAt = monitor_.slotChanges();
+    const unsigned lentAt = monitor_.slotChanges(block);
     CParamSet dialog([this, &block, lentAt]() -> SerialPort* {
-        // The port is lent only while the block that was greeted stays in its slot.
-        if (!block.present || monitor_.slotChanges() != lentAt) {
+        // The port is lent only while the block that was greeted stays in its slot; the other
+        // slot may fill or empty meanwhile.
+        if (!block.present || monitor_.slotChanges(block) != lentAt) {
             return nullptr;
         }
         return block.handle.get();
@@ -266,7 +269,22 @@ void CMainDlg::OnReadSelected() {
     if (count <= 0 || count > kQueueCapacity || (!slotA.present && !slotB.present) || closing_) {
         return;
     }
+    const QueuedLines queued =
+        queueSelectedLines(job, recordTable.data(), lines, count, slotA.present, slotB.present);
+    if (!queued.tooLong.empty()) {
+        const unsigned changesBefore = monitor_.slotChanges();
+        AfxMessageBox(tooLongMessage(queued.tooLong).c_str());
+        // The box let timer 1 run: the blocks the queue was built for may be gone.
+        if (closing_ || monitor_.slotChanges() != changesBefore) {
+            return;
+        }
+    }
+    if (queued.queued == 0) {
+        return;
+    }
+    // The next picker opens where this one ended; the files themselves go by full path.
     ChangeCurrentDirectory(*folder);
+    job.outputFolder = *folder;
     KillTimer(kMonitorTimer);
 
     job.recoveryPending = false;
@@ -274,27 +292,13 @@ void CMainDlg::OnReadSelected() {
     job.slotsExchanged = false;
     slotA.bytesLeft = 0;
     slotB.bytesLeft = 0;
-    job.queueLength = count;
-    job.queuePos = 0;
-    job.jobBytesTotal = 0;
-    for (int i = 0; i < count; ++i) {
-        const RecordInfo& row = recordTable[static_cast<std::size_t>(lines[i])];
-        DownloadItem item;
-        item.useA = slotA.present && row.addrA != kNoCopy;
-        item.useB = slotB.present && row.addrB != kNoCopy;
-        item.addrA = item.useA ? row.addrA : kNoCopy;
-        item.addrB = item.useB ? row.addrB : kNoCopy;
-        item.sampleRate = row.sampleRate;
-        item.duration = row.duration;
-        item.recordIndex = row.recordNo - 1;
-        item.row = lines[i];
-        item.swapped = row.swapped;
-        job.jobBytesTotal += item.channelBytes();
-        job.downloadQueue[static_cast<std::size_t>(i)] = item;
-    }
-    job.jobBytesLeft = job.jobBytesTotal;
+    slotChangesAtJobStart_ = monitor_.slotChanges();
 
     ShowItem(IDC_PROGRESS, true);
+    // A disabled control keeps no focus: without this the keyboard would reach nothing.
+    if (GetFocusedItem() == IDC_READ_SELECTED || GetFocusedItem() == IDC_CLEAR_MEMORY) {
+        SetItemFocus(IDC_RECORD_LIST);
+    }
     EnableItem(IDC_READ_SELECTED, false);
     EnableItem(IDC_CLEAR_MEMORY, false);
     startWorker();
@@ -373,7 +377,7 @@ void CMainDlg::resumeTimers(bool recovery) {
     }
 }
 
-void CMainDlg::drawProgress(std::uint32_t jobBytesTotal, std::uint32_t jobBytesLeft) {
+void CMainDlg::drawProgress(std::uint64_t jobBytesTotal, std::uint64_t jobBytesLeft) {
     const CRect area = GetItemClientRect(IDC_PROGRESS);
     const int boundary = progressBoundary(area.left, area.right, jobBytesTotal, jobBytesLeft);
     FillSolidRect(IDC_PROGRESS, CRect{area.left, area.top, boundary, area.bottom}, kProgressDone);
@@ -384,6 +388,15 @@ void CMainDlg::restoreIdleControls() {
     ShowItem(IDC_PROGRESS, false);
     EnableItem(IDC_READ_SELECTED, true);
     EnableItem(IDC_CLEAR_MEMORY, true);
+}
+
+void CMainDlg::jobFinished() {
+    restoreIdleControls();
+    // Blocks placed while the job ran (found again in recovery, perhaps in exchanged slots)
+    // were not shown then: the panels and the list still show the blocks as they were.
+    if (monitor_.slotChanges() != slotChangesAtJobStart_) {
+        blocksChanged();
+    }
 }
 
 void CMainDlg::showMessage(const char* message) {

@@ -68,8 +68,9 @@ private:
 
     // DownloadHost
     void resumeTimers(bool recovery) override;
-    void drawProgress(std::uint32_t jobBytesTotal, std::uint32_t jobBytesLeft) override;
+    void drawProgress(std::uint64_t jobBytesTotal, std::uint64_t jobBytesLeft) override;
     void restoreIdleControls() override;
+    void jobFinished() override;
     void showMessage(const char* message) override;
     void fatalError(const char* message) override;
     bool windowOpen() const override;
@@ -78,6 +79,8 @@ private:
     LinkMonitor monitor_;
     // Set once a fatal error has asked the window to close: no tick runs after it.
     std::atomic<bool> closing_{false};
+    // Placements counted when the job started: a job that ends after more shows the blocks anew.
+    unsigned slotChangesAtJobStart_ = 0;
 };
 
 }  // namespace kelvra

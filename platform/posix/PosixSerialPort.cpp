@@ -152,6 +152,14 @@ std::size_t PosixSerialPort::read(std::uint8_t* bytes, std::size_t count) {
     return received;
 }
 
+std::size_t PosixSerialPort::available() {
+    int queued = 0;
+    if (::ioctl(descriptor_, FIONREAD, &queued) != 0 || queued < 0) {
+        return 0;
+    }
+    return static_cast<std::size_t>(queued);
+}
+
 OpenedPort openPosixSerialPort(const std::string& deviceName) {
     const int descriptor = ::open(deviceName.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (descriptor < 0) {

@@ -19,6 +19,7 @@ public:
 
     std::size_t write(const std::uint8_t* bytes, std::size_t count) override;
     std::size_t read(std::uint8_t* bytes, std::size_t count) override;
+    std::size_t available() override;
 
 private:
     int descriptor_;

@@ -19,6 +19,10 @@ public:
     // Returns when `count` bytes have arrived, when 200 ms pass after a received byte without
     // another, or when 1000 + 5 * count ms have passed in all; yields the bytes received so far.
     virtual std::size_t read(std::uint8_t* bytes, std::size_t count) = 0;
+
+    // How many received bytes wait to be read, without waiting for more. A block is silent
+    // after an acknowledgement until it is asked again, so anything here then is line noise.
+    virtual std::size_t available() = 0;
 };
 
 enum class OpenStatus {

@@ -28,6 +28,15 @@ std::size_t Win32SerialPort::read(std::uint8_t* bytes, std::size_t count) {
     return received;
 }
 
+std::size_t Win32SerialPort::available() {
+    DWORD errors = 0;
+    COMSTAT status{};
+    if (!ClearCommError(handle_, &errors, &status)) {
+        return 0;
+    }
+    return status.cbInQue;
+}
+
 OpenedPort openWin32SerialPort(const std::string& deviceName) {
     const HANDLE handle = CreateFileA(deviceName.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
                                       OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);

@@ -26,6 +26,7 @@ public:
 
     std::size_t write(const std::uint8_t* bytes, std::size_t count) override;
     std::size_t read(std::uint8_t* bytes, std::size_t count) override;
+    std::size_t available() override { return incoming_.size(); }
 
     const std::vector<std::uint8_t>& written() const { return written_; }
     const std::vector<std::size_t>& readSizes() const { return readSizes_; }

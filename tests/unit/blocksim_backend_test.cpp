@@ -164,6 +164,20 @@ TEST_F(SimulatedBackend, UnplugFaultTakesTheBlockAwayOnceItsSectorsWereRead) {
     EXPECT_EQ(ask(*port, request, 20 * 512 + 1).size(), 20 * 512 + 1u) << "fires once";
 }
 
+TEST_F(SimulatedBackend, LineFaultArmedByPortNameHitsOnlyThatBlock) {
+    backend.addBlock("SIM-COM3", blockSetup(42, true));
+    backend.addBlock("SIM-COM4", blockSetup(43, false));
+    backend.armLineFault("SIM-COM3",
+                         blocksim::LineFault{blocksim::LineFault::Kind::Cut, 1, 100, 0x5A, 1});
+    auto port = backend.open("SIM-COM3").port;
+    auto other = backend.open("SIM-COM4").port;
+    const Bytes request = {0x13, 1, 0, 0, 0, 3};
+    EXPECT_EQ(ask(*other, request, 3 * 512 + 1).size(), 3 * 512 + 1u);
+    EXPECT_EQ(ask(*port, request, 3 * 512 + 1),
+              recordBytes(backend.setup("SIM-COM3"), 1, 0, 0, 512 + 100));
+    EXPECT_EQ(ask(*port, {0x00}, 9).size(), 9u);
+}
+
 TEST_F(SimulatedBackend, WorkerReadsWhileTheTestUnplugs) {
     backend.addBlock("SIM-COM3", blockSetup(42, true));
     auto port = backend.open("SIM-COM3").port;

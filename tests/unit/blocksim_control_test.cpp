@@ -53,6 +53,28 @@ TEST(ControlCommand, ParsesEveryCommand) {
     EXPECT_EQ(missing.ack.kind, blocksim::AckFault::Kind::Missing);
 
     EXPECT_EQ(parsed("fault COM3 short-params 3").parameterBytes, 3);
+    using blocksim::LineFault;
+    const ControlCommand drop = parsed("line COM3 drop 30");
+    EXPECT_EQ(drop.kind, ControlCommand::Kind::LineFault);
+    EXPECT_EQ(drop.com, 3);
+    EXPECT_EQ(drop.line.kind, LineFault::Kind::Drop);
+    EXPECT_EQ(drop.line.afterSectors, 30u);
+    EXPECT_EQ(drop.line.offset, 256) << "the default";
+    const ControlCommand insert = parsed("line COM3 insert 0 511 0xFF");
+    EXPECT_EQ(insert.line.kind, LineFault::Kind::Insert);
+    EXPECT_EQ(insert.line.offset, 511);
+    EXPECT_EQ(insert.line.byte, 0xFF);
+    EXPECT_EQ(parsed("line COM3 insert 0").line.byte, 0x5A) << "the default";
+    const ControlCommand cut = parsed("line COM3 cut 2 0");
+    EXPECT_EQ(cut.line.kind, LineFault::Kind::Cut);
+    EXPECT_EQ(cut.line.offset, 0);
+    const ControlCommand garbage = parsed("line COM3 garbage 5 64 0");
+    EXPECT_EQ(garbage.line.kind, LineFault::Kind::Garbage);
+    EXPECT_EQ(garbage.line.afterSectors, 5u);
+    EXPECT_EQ(garbage.line.count, 64);
+    EXPECT_EQ(garbage.line.byte, 0);
+    EXPECT_EQ(parsed("line COM3 garbage 5").line.count, 1) << "the default";
+
     EXPECT_EQ(parsed("fault COM3 clear").kind, ControlCommand::Kind::ClearFaults);
     EXPECT_EQ(parsed("status").kind, ControlCommand::Kind::Status);
     EXPECT_EQ(parsed("quit").kind, ControlCommand::Kind::Quit);
@@ -75,6 +97,13 @@ TEST(ControlCommand, RejectsMalformedLines) {
         {"fault COM3 missing-ack hello after", "unexpected 'after'"},
         {"fault COM3 short-params 7", "expected a count 0..6"},
         {"fault COM3 explode", "expected wrong-ack, missing-ack, short-params or clear"},
+        {"line COM3 bend 1", "line: expected drop, insert, cut or garbage"},
+        {"line COM3 drop", "drop: expected a sector count"},
+        {"line COM3 cut 1 512", "cut: expected an offset 0..511"},
+        {"line COM3 drop 1 0 0x5A", "unexpected '0x5A'"},
+        {"line COM3 insert 1 0 256", "insert: expected a byte 0..255"},
+        {"line COM3 garbage 1 0", "garbage: expected a count 1..64"},
+        {"line COM3 garbage 1 65", "garbage: expected a count 1..64"},
         {"status now", "unexpected 'now'"},
     };
     for (const auto& [line, message] : cases) {
@@ -96,11 +125,15 @@ TEST(ControlCommand, FaultCommandsChangeTheBlock) {
     blocksim::applyToModel(parsed("unplug-after COM3 7 100"), block);
     ASSERT_TRUE(block.setup().faults.unplug);
     EXPECT_EQ(block.setup().faults.unplug->afterSectors, 7u);
+    blocksim::applyToModel(parsed("line COM3 drop 4"), block);
+    blocksim::applyToModel(parsed("line COM3 garbage 0"), block);
+    EXPECT_EQ(block.setup().faults.line.size(), 2u) << "line faults add up";
 
     blocksim::applyToModel(parsed("fault COM3 clear"), block);
     EXPECT_EQ(replyTo(block, {0x04}), Bytes{0x0E});
     EXPECT_EQ(replyTo(block, {0x00}).size(), 9u);
     EXPECT_FALSE(block.setup().faults.unplug);
+    EXPECT_TRUE(block.setup().faults.line.empty());
 }
 
 }  // namespace

@@ -47,7 +47,11 @@ TEST(Scenario, ReadsEveryField) {
                   "acks": [{"exchange": "sector", "reply": "wrong", "byte": 85, "after": 2,
                             "times": 1},
                            {"exchange": "clock", "reply": "missing"}],
-                  "unplug": {"afterSectors": 20, "forMs": 3000, "otherSlot": true}}}]})");
+                  "unplug": {"afterSectors": 20, "forMs": 3000, "otherSlot": true},
+                  "line": [{"kind": "drop", "after": 30, "offset": 0},
+                           {"kind": "insert", "after": 0, "byte": 255},
+                           {"kind": "cut", "after": 4, "offset": 511},
+                           {"kind": "garbage", "after": 7, "count": 64, "byte": 0}]}}]})");
     ASSERT_EQ(scenario.blocks.size(), 1u);
     EXPECT_EQ(scenario.blocks[0].com, 12);
     const blocksim::BlockSetup& setup = scenario.blocks[0].setup;
@@ -97,6 +101,23 @@ TEST(Scenario, ReadsEveryField) {
     EXPECT_EQ(setup.faults.unplug->afterSectors, 20u);
     EXPECT_EQ(setup.faults.unplug->forMs, 3000u);
     EXPECT_TRUE(setup.faults.unplug->otherSlot);
+    using blocksim::LineFault;
+    ASSERT_EQ(setup.faults.line.size(), 4u);
+    const LineFault& drop = setup.faults.line[0];
+    EXPECT_EQ(drop.kind, LineFault::Kind::Drop);
+    EXPECT_EQ(drop.afterSectors, 30u);
+    EXPECT_EQ(drop.offset, 0);
+    const LineFault& insert = setup.faults.line[1];
+    EXPECT_EQ(insert.kind, LineFault::Kind::Insert);
+    EXPECT_EQ(insert.offset, 256) << "the default";
+    EXPECT_EQ(insert.byte, 255);
+    EXPECT_EQ(setup.faults.line[2].kind, LineFault::Kind::Cut);
+    EXPECT_EQ(setup.faults.line[2].offset, 511);
+    const LineFault& garbage = setup.faults.line[3];
+    EXPECT_EQ(garbage.kind, LineFault::Kind::Garbage);
+    EXPECT_EQ(garbage.afterSectors, 7u);
+    EXPECT_EQ(garbage.count, 64);
+    EXPECT_EQ(garbage.byte, 0);
 }
 
 TEST(Scenario, ErrorsNameTheField) {
@@ -129,6 +150,24 @@ TEST(Scenario, ErrorsNameTheField) {
          "blocks[0].faults.shortParams: expected an integer 0..6"},
         {blockWith(R"(, "faults": {"unplug": {"afterSectors": 0, "forMs": 10}})"),
          "blocks[0].faults.unplug.afterSectors: expected an integer 1..4294967295"},
+        {blockWith(R"(, "faults": {"line": {"kind": "drop"}})"),
+         "blocks[0].faults.line: expected an array of line faults"},
+        {blockWith(R"(, "faults": {"line": [{"kind": "bend", "after": 0}]})"),
+         "blocks[0].faults.line[0].kind: expected \"drop\", \"insert\", \"cut\" or \"garbage\""},
+        {blockWith(R"(, "faults": {"line": [{"kind": "drop"}]})"),
+         "blocks[0].faults.line[0].after: required field missing"},
+        {blockWith(R"(, "faults": {"line": [{"kind": "cut", "after": 1, "offset": 512}]})"),
+         "blocks[0].faults.line[0].offset: expected an integer 0..511"},
+        {blockWith(R"(, "faults": {"line": [{"kind": "drop", "after": 1, "byte": 1}]})"),
+         "blocks[0].faults.line[0].byte: only insert and garbage have a byte"},
+        {blockWith(R"(, "faults": {"line": [{"kind": "insert", "after": 1, "byte": 256}]})"),
+         "blocks[0].faults.line[0].byte: expected an integer 0..255"},
+        {blockWith(R"(, "faults": {"line": [{"kind": "garbage", "after": 1, "offset": 1}]})"),
+         "blocks[0].faults.line[0].offset: garbage has no offset"},
+        {blockWith(R"(, "faults": {"line": [{"kind": "garbage", "after": 1, "count": 0}]})"),
+         "blocks[0].faults.line[0].count: expected an integer 1..64"},
+        {blockWith(R"(, "faults": {"line": [{"kind": "insert", "after": 1, "count": 2}]})"),
+         "blocks[0].faults.line[0].count: only garbage has a count"},
     };
     for (const auto& [json, message] : cases) {
         const std::string error = errorOf(json);

@@ -159,6 +159,7 @@ TEST_F(Discovery, ASecondBlockInATakenRoleIsRefusedAndItsPortClosed) {
 }
 
 struct FatalCase {
+    const char* name;
     const char* message;
     void (*fault)(blocksim::BlockSetup&);
 };
@@ -188,19 +189,21 @@ TEST_P(FatalGreeting, ShowsOneBoxAndCloses) {
 
 INSTANTIATE_TEST_SUITE_P(
     Discovery, FatalGreeting,
-    ::testing::Values(FatalCase{"Cannot read parameters",
+    ::testing::Values(FatalCase{"ShortParameters", "Cannot read parameters",
                                 [](blocksim::BlockSetup& setup) { setup.faults.shortParams = 3; }},
-                      FatalCase{"No Acknowledge",
+                      FatalCase{"WrongHelloAck", "No Acknowledge",
                                 [](blocksim::BlockSetup& setup) {
                                     setup.faults.ack(blocksim::Exchange::Hello) =
                                         blocksim::AckFault{blocksim::AckFault::Kind::Wrong, 0x55, 0,
                                                            0};
                                 }},
-                      FatalCase{"No Acknowledge T1", [](blocksim::BlockSetup& setup) {
+                      FatalCase{"WrongClockAck", "No Acknowledge T1",
+                                [](blocksim::BlockSetup& setup) {
                                     setup.faults.ack(blocksim::Exchange::Clock) =
                                         blocksim::AckFault{blocksim::AckFault::Kind::Wrong, 0x55, 0,
                                                            0};
-                                }}));
+                                }}),
+    [](const ::testing::TestParamInfo<FatalCase>& param) { return std::string(param.param.name); });
 
 TEST_F(Discovery, AboutItemOpensTheAboutBox) {
     start();

@@ -98,6 +98,7 @@ void BlockModel::reset() {
 
 void BlockModel::setFaults(const Faults& faults) {
     setup_.faults = faults;
+    garbageDue_.clear();
     sectorsSinceArmed_ = 0;
     fireUnplugWhenDue();
 }
@@ -114,6 +115,10 @@ void BlockModel::armUnplug(std::optional<UnplugFault> fault) {
     setup_.faults.unplug = fault;
     sectorsSinceArmed_ = 0;
     fireUnplugWhenDue();
+}
+
+void BlockModel::armLineFault(const LineFault& fault) {
+    setup_.faults.line.push_back(fault);
 }
 
 void BlockModel::fireUnplugWhenDue() {
@@ -310,7 +315,9 @@ void BlockModel::sendBasicBlock() {
     }
     const auto size =
         static_cast<std::size_t>(std::min<std::uint64_t>(kSectorSize, basicLength_ - basicOffset_));
-    sendRecordBytes(*entry, basicRecord_, basicOffset_, size, basicLength_);
+    if (!sendRecordBytes(*entry, basicRecord_, basicOffset_, size, basicLength_)) {
+        state_ = StreamState::Idle;
+    }
     basicOffset_ += size;
 }
 
@@ -324,10 +331,11 @@ void BlockModel::sendAddressedSectors(std::uint8_t address, std::uint8_t recordI
     const std::uint64_t first = resolveSector(address, recordIndex, lowSectorIndex,
                                               (length + kSectorSize - 1) / kSectorSize);
     for (std::uint32_t k = 0; k < count; ++k) {
-        sendRecordBytes(*entry, recordIndex, (first + k) * kSectorSize, kSectorSize, length);
+        const bool whole =
+            sendRecordBytes(*entry, recordIndex, (first + k) * kSectorSize, kSectorSize, length);
         lastRecordKey_ = static_cast<std::uint16_t>(address << 8 | recordIndex);
         lastSector_ = first + k;
-        if (unplugDue_ && k + 1 < count) {
+        if (!whole || (unplugDue_ && k + 1 < count)) {
             return;
         }
     }
@@ -359,7 +367,7 @@ std::uint64_t BlockModel::resolveSector(std::uint8_t address, std::uint8_t recor
     return best;
 }
 
-void BlockModel::sendRecordBytes(const EntrySetup& entry, std::uint8_t recordIndex,
+bool BlockModel::sendRecordBytes(const EntrySetup& entry, std::uint8_t recordIndex,
                                  std::uint64_t offset, std::size_t size,
                                  std::uint64_t recordLength) {
     std::uint8_t* out = appendOutput(size);
@@ -369,27 +377,88 @@ void BlockModel::sendRecordBytes(const EntrySetup& entry, std::uint8_t recordInd
             : 0;
     fillRecordBytes(setup_, entry.address, recordIndex, offset, out, inRecord);
     std::fill(out + inRecord, out + size, std::uint8_t{0});
+    const bool whole = disturbSector(size);
     ++sectorsSinceArmed_;
     fireUnplugWhenDue();
+    return whole;
+}
+
+bool BlockModel::disturbSector(std::size_t size) {
+    std::vector<LineFault> hits;
+    std::vector<LineFault>& pending = setup_.faults.line;
+    for (auto fault = pending.begin(); fault != pending.end();) {
+        if (fault->afterSectors > 0) {
+            --fault->afterSectors;
+            ++fault;
+        } else if (fault->kind == LineFault::Kind::Garbage) {
+            garbageDue_.insert(garbageDue_.end(), fault->count, fault->byte);
+            fault = pending.erase(fault);
+        } else {
+            hits.push_back(*fault);
+            fault = pending.erase(fault);
+        }
+    }
+    if (hits.empty()) {
+        return true;
+    }
+    // A short last block of a basic stream takes an offset past its end at its last byte (drop)
+    // or at its end (insert, cut), so the fault still shows.
+    const auto at = [size](const LineFault& fault) {
+        const std::size_t last = fault.kind == LineFault::Kind::Drop ? size - 1 : size;
+        return std::min<std::size_t>(fault.offset, last);
+    };
+    const auto hitAt = [&](LineFault::Kind kind, std::size_t index) {
+        return std::any_of(hits.begin(), hits.end(), [&](const LineFault& fault) {
+            return fault.kind == kind && at(fault) == index;
+        });
+    };
+    const std::vector<std::uint8_t> sector(output_.end() - static_cast<std::ptrdiff_t>(size),
+                                           output_.end());
+    output_.resize(output_.size() - size);
+    for (std::size_t index = 0; index <= size; ++index) {
+        if (hitAt(LineFault::Kind::Cut, index)) {
+            return false;
+        }
+        for (const LineFault& fault : hits) {
+            if (fault.kind == LineFault::Kind::Insert && at(fault) == index) {
+                put(fault.byte);
+            }
+        }
+        if (index < size && !hitAt(LineFault::Kind::Drop, index)) {
+            put(sector[index]);
+        }
+    }
+    return true;
 }
 
 void BlockModel::sendAck(Exchange exchange) {
+    const std::optional<std::uint8_t> closing = closingByte(exchange);
+    if (!closing) {
+        return;
+    }
+    put(*closing);
+    if (exchange == Exchange::Sector && !garbageDue_.empty()) {
+        std::copy(garbageDue_.begin(), garbageDue_.end(), appendOutput(garbageDue_.size()));
+        garbageDue_.clear();
+    }
+}
+
+std::optional<std::uint8_t> BlockModel::closingByte(Exchange exchange) {
     std::optional<AckFault>& fault = setup_.faults.ack(exchange);
     if (!fault) {
-        put(ReplyAck);
-        return;
+        return ReplyAck;
     }
     if (fault->after > 0) {
         --fault->after;
-        put(ReplyAck);
-        return;
+        return ReplyAck;
     }
-    if (fault->kind == AckFault::Kind::Wrong) {
-        put(fault->byte);
-    }
+    const std::optional<std::uint8_t> sent = fault->kind == AckFault::Kind::Wrong
+                                                 ? std::optional<std::uint8_t>(fault->byte)
+                                                 : std::nullopt;
     if (fault->times > 0 && --fault->times == 0) {
         fault.reset();
     }
+    return sent;
 }
 
 const EntrySetup* BlockModel::findEntry(std::uint8_t address) const {

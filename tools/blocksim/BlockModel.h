@@ -49,6 +49,8 @@ public:
     void setAckFault(Exchange exchange, std::optional<AckFault> fault);
     // Arms (or disarms) the unplug fault; its sectors count from now.
     void armUnplug(std::optional<UnplugFault> fault);
+    // Arms one more line fault beside those pending; its sectors count from now.
+    void armLineFault(const LineFault& fault);
 
     // The unplug fault once its last sector has been produced. From then on the block takes no
     // input and produces nothing more; the host takes it off the line after the tool has read
@@ -72,11 +74,16 @@ private:
                                 std::uint16_t lowSectorIndex, std::uint64_t sectorsInRecord) const;
     void sendBasicBlock();
     // Appends `size` bytes of a record from `offset` on, zeros past its end, and counts them as
-    // one sector toward the unplug fault.
-    void sendRecordBytes(const EntrySetup& entry, std::uint8_t recordIndex, std::uint64_t offset,
+    // one sector toward the unplug and line faults. False when a line fault cut the reply there.
+    bool sendRecordBytes(const EntrySetup& entry, std::uint8_t recordIndex, std::uint64_t offset,
                          std::size_t size, std::uint64_t recordLength);
+    // Lets the line faults aimed at the sector that ends the output act on its `size` bytes;
+    // false when one cut the reply there.
+    bool disturbSector(std::size_t size);
     void fireUnplugWhenDue();
     void sendAck(Exchange exchange);
+    // 0x0E, what an acknowledgement fault sends instead, or nothing when it withholds the byte.
+    std::optional<std::uint8_t> closingByte(Exchange exchange);
     const EntrySetup* findEntry(std::uint8_t address) const;
     std::uint8_t* appendOutput(std::size_t count);
     void put(std::uint8_t byte) { *appendOutput(1) = byte; }
@@ -101,6 +108,8 @@ private:
 
     std::uint64_t sectorsSinceArmed_ = 0;
     std::optional<UnplugFault> unplugDue_;
+    // Bytes of garbage faults whose sector went out, waiting for the next record acknowledgement.
+    std::vector<std::uint8_t> garbageDue_;
 };
 
 }  // namespace kelvra::blocksim

@@ -8,6 +8,9 @@ constexpr std::array<std::string_view, kExchangeCount> kExchangeNames = {
     "hello", "directory", "clock", "clear", "delete", "config", "read-sector", "sector",
 };
 
+constexpr std::array<std::string_view, 4> kLineFaultKindNames = {"drop", "insert", "cut",
+                                                                 "garbage"};
+
 }  // namespace
 
 std::uint8_t toBcd(int value) {
@@ -26,6 +29,19 @@ std::optional<Exchange> exchangeFromName(std::string_view name) {
     for (std::size_t i = 0; i < kExchangeCount; ++i) {
         if (kExchangeNames[i] == name) {
             return static_cast<Exchange>(i);
+        }
+    }
+    return std::nullopt;
+}
+
+std::string_view lineFaultKindName(LineFault::Kind kind) {
+    return kLineFaultKindNames[static_cast<std::size_t>(kind)];
+}
+
+std::optional<LineFault::Kind> lineFaultKindFromName(std::string_view name) {
+    for (std::size_t i = 0; i < kLineFaultKindNames.size(); ++i) {
+        if (kLineFaultKindNames[i] == name) {
+            return static_cast<LineFault::Kind>(i);
         }
     }
     return std::nullopt;

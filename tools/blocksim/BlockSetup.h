@@ -64,12 +64,33 @@ struct UnplugFault {
     bool otherSlot = false;          // on return every block of the scenario flips its role
 };
 
+// What a noisy or shaken cable does to one record sector on its way to the tool. Fires once.
+struct LineFault {
+    enum class Kind {
+        Drop,     // the sector's byte at `offset` is lost
+        Insert,   // `byte` arrives before the sector's byte at `offset`
+        Cut,      // the reply stops after `offset` bytes of the sector
+        Garbage,  // `count` times `byte` follow the next record acknowledgement
+    };
+    Kind kind = Kind::Drop;
+    std::uint32_t afterSectors = 0;  // record sectors that still go out untouched first
+    std::uint16_t offset = 256;      // Drop, Insert, Cut: 0..511
+    std::uint8_t byte = 0x5A;        // Insert, Garbage
+    std::uint8_t count = 1;          // Garbage: 1..kMaxGarbageCount
+};
+inline constexpr std::uint16_t kMaxLineFaultOffset = 511;
+inline constexpr std::uint8_t kMaxGarbageCount = 64;
+
+std::string_view lineFaultKindName(LineFault::Kind kind);
+std::optional<LineFault::Kind> lineFaultKindFromName(std::string_view name);
+
 struct Faults {
     bool silent = false;
     // Hello sends 0x55 and only this many parameter bytes (0 to 6), then nothing.
     std::optional<std::uint8_t> shortParams;
     std::array<std::optional<AckFault>, kExchangeCount> acks{};
     std::optional<UnplugFault> unplug;
+    std::vector<LineFault> line;  // each counts its sectors on its own
 
     std::optional<AckFault>& ack(Exchange exchange) {
         return acks[static_cast<std::size_t>(exchange)];

@@ -66,7 +66,8 @@ public:
                                             : ControlCommand::Kind::Quit;
             return expectEnd(1, command);
         }
-        if (verb != "unplug" && verb != "unplug-after" && verb != "silence" && verb != "fault") {
+        if (verb != "unplug" && verb != "unplug-after" && verb != "silence" && verb != "fault" &&
+            verb != "line") {
             return "unknown command '" + std::string(verb) + "' (try help)";
         }
         const auto com = words_.size() > 1 ? comNumber(words_[1]) : std::nullopt;
@@ -85,6 +86,9 @@ public:
             }
             command.on = state == "on";
             return expectEnd(3, command);
+        }
+        if (verb == "line") {
+            return parseLine(command);
         }
         return parseFault(command);
     }
@@ -177,6 +181,48 @@ private:
         return command;
     }
 
+    std::variant<ControlCommand, std::string> parseLine(ControlCommand command) const {
+        command.kind = ControlCommand::Kind::LineFault;
+        const auto kind = lineFaultKindFromName(word(2));
+        if (!kind) {
+            return std::string("line: expected drop, insert, cut or garbage");
+        }
+        LineFault& fault = command.line;
+        fault.kind = *kind;
+        const std::string name(word(2));
+        const auto after = number(word(3), 0xFFFFFFFF);
+        if (!after) {
+            return name + ": expected a sector count 0..4294967295";
+        }
+        fault.afterSectors = static_cast<std::uint32_t>(*after);
+        std::size_t at = 4;
+        if (at < words_.size()) {
+            if (fault.kind == LineFault::Kind::Garbage) {
+                const auto count = number(word(at++), kMaxGarbageCount);
+                if (!count || *count == 0) {
+                    return name + ": expected a count 1.." + std::to_string(kMaxGarbageCount);
+                }
+                fault.count = static_cast<std::uint8_t>(*count);
+            } else {
+                const auto offset = number(word(at++), kMaxLineFaultOffset);
+                if (!offset) {
+                    return name + ": expected an offset 0.." + std::to_string(kMaxLineFaultOffset);
+                }
+                fault.offset = static_cast<std::uint16_t>(*offset);
+            }
+        }
+        const bool takesByte =
+            fault.kind == LineFault::Kind::Insert || fault.kind == LineFault::Kind::Garbage;
+        if (takesByte && at < words_.size()) {
+            const auto byte = number(word(at++), 0xFF);
+            if (!byte) {
+                return name + ": expected a byte 0..255";
+            }
+            fault.byte = static_cast<std::uint8_t>(*byte);
+        }
+        return expectEnd(at, command);
+    }
+
     std::vector<std::string_view> words_;
 };
 
@@ -199,6 +245,9 @@ void applyToModel(const ControlCommand& command, BlockModel& model) {
             break;
         case ControlCommand::Kind::ShortParams:
             model.setShortParams(command.parameterBytes);
+            break;
+        case ControlCommand::Kind::LineFault:
+            model.armLineFault(command.line);
             break;
         case ControlCommand::Kind::ClearFaults:
             model.setFaults(Faults{});

@@ -24,6 +24,18 @@ inline constexpr std::string_view kControlCommandHelp =
     "                                     (record data); <k> good ones first, then <k> spoiled\n"
     "                                     (times 0 or none: all of them)\n"
     "  fault COM<n> short-params <count>  hello sends 55 and only <count> (0..6) parameter bytes\n"
+    "  line COM<n> drop <after> [<offset>]\n"
+    "  line COM<n> insert <after> [<offset> [<byte>]]\n"
+    "  line COM<n> cut <after> [<offset>]\n"
+    "  line COM<n> garbage <after> [<count> [<byte>]]\n"
+    "                                     disturb, once, the record sector that follows <after>\n"
+    "                                     more record sectors: drop loses its byte at <offset>,\n"
+    "                                     insert sends <byte> before that byte, cut ends the\n"
+    "                                     reply after <offset> bytes of it (no 0E; a basic\n"
+    "                                     stream ends); garbage sends <count> <byte>s after the\n"
+    "                                     next record 0E. <offset> 0..511 (default 256), <byte>\n"
+    "                                     default 0x5A, <count> 1..64 (default 1); several may\n"
+    "                                     wait at once\n"
     "  fault COM<n> clear                 every fault of the block off\n"
     "  status                             one line per block\n"
     "  help                               this list\n"
@@ -38,6 +50,7 @@ struct ControlCommand {
         Silence,
         AckFault,
         ShortParams,
+        LineFault,
         ClearFaults,
         Status,
         Help,
@@ -51,13 +64,14 @@ struct ControlCommand {
     Exchange exchange{};            // AckFault
     AckFault ack;                   // AckFault
     std::uint8_t parameterBytes{};  // ShortParams
+    LineFault line;                 // LineFault
 };
 
 // The command, or the reason the line is not one.
 std::variant<ControlCommand, std::string> parseControlCommand(std::string_view line);
 
 // Applies a command that changes only the block's own faults (UnplugAfter, Silence, AckFault,
-// ShortParams, ClearFaults); the other kinds concern the host and are left alone.
+// ShortParams, LineFault, ClearFaults); the other kinds concern the host and are left alone.
 void applyToModel(const ControlCommand& command, BlockModel& model);
 
 }  // namespace kelvra::blocksim

@@ -258,8 +258,42 @@ AckFault parseAckFault(const Field& field, Exchange& exchange) {
     return fault;
 }
 
+LineFault parseLineFault(const Field& field) {
+    expectObject(field, {"kind", "after", "offset", "byte", "count"});
+    const Field kind = field.member("kind");
+    const auto parsed = kind.value.is_string()
+                            ? lineFaultKindFromName(kind.value.get<std::string>())
+                            : std::nullopt;
+    if (!parsed) {
+        kind.fail("expected \"drop\", \"insert\", \"cut\" or \"garbage\"");
+    }
+    LineFault fault;
+    fault.kind = *parsed;
+    fault.afterSectors = static_cast<std::uint32_t>(integer(field.member("after"), 0, 0xFFFFFFFF));
+    const bool garbage = fault.kind == LineFault::Kind::Garbage;
+    if (const auto offset = field.optionalMember("offset")) {
+        if (garbage) {
+            offset->fail("garbage has no offset");
+        }
+        fault.offset = static_cast<std::uint16_t>(integer(*offset, 0, kMaxLineFaultOffset));
+    }
+    if (const auto byte = field.optionalMember("byte")) {
+        if (!garbage && fault.kind != LineFault::Kind::Insert) {
+            byte->fail("only insert and garbage have a byte");
+        }
+        fault.byte = byteValue(*byte);
+    }
+    if (const auto count = field.optionalMember("count")) {
+        if (!garbage) {
+            count->fail("only garbage has a count");
+        }
+        fault.count = static_cast<std::uint8_t>(integer(*count, 1, kMaxGarbageCount));
+    }
+    return fault;
+}
+
 Faults parseFaults(const Field& field) {
-    expectObject(field, {"silent", "shortParams", "acks", "unplug"});
+    expectObject(field, {"silent", "shortParams", "acks", "unplug", "line"});
     Faults faults;
     if (const auto silent = field.optionalMember("silent")) {
         faults.silent = boolean(*silent);
@@ -289,6 +323,12 @@ Faults parseFaults(const Field& field) {
             fault.otherSlot = boolean(*otherSlot);
         }
         faults.unplug = fault;
+    }
+    if (const auto line = field.optionalMember("line")) {
+        expectArray(*line, "line faults");
+        for (std::size_t i = 0; i < line->value.size(); ++i) {
+            faults.line.push_back(parseLineFault(line->element(i)));
+        }
     }
     return faults;
 }

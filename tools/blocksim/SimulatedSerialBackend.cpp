@@ -25,6 +25,7 @@ public:
     std::size_t read(std::uint8_t* bytes, std::size_t count) override {
         return backend_.portRead(name_, generation_, bytes, count);
     }
+    std::size_t available() override { return backend_.portAvailable(name_, generation_); }
 
 private:
     SimulatedSerialBackend& backend_;
@@ -147,6 +148,10 @@ void SimulatedSerialBackend::withModel(const std::string& name,
     }
     use(*block.model);
     unplugWhenDrained(block);
+}
+
+void SimulatedSerialBackend::armLineFault(const std::string& name, const LineFault& fault) {
+    withModel(name, [&](BlockModel& model) { model.armLineFault(fault); });
 }
 
 BlockSetup SimulatedSerialBackend::setup(const std::string& name) const {
@@ -282,6 +287,17 @@ std::size_t SimulatedSerialBackend::portRead(const std::string& name, std::uint6
         clock_.advance(kReadIntervalMs);
     }
     return got;
+}
+
+std::size_t SimulatedSerialBackend::portAvailable(const std::string& name,
+                                                  std::uint64_t generation) {
+    std::lock_guard lock(mutex_);
+    settle();
+    const Device& source = device(name);
+    if (!alive(source, generation)) {
+        return 0;
+    }
+    return source.model ? source.model->pendingOutput() : source.repliesPending;
 }
 
 void SimulatedSerialBackend::portClosed(const std::string& name, std::uint64_t generation) {

@@ -54,6 +54,8 @@ public:
 
     // Runs `use` on the block's model under the backend's lock.
     void withModel(const std::string& name, const std::function<void(BlockModel&)>& use);
+    // Arms one more line fault on the block; its sectors count from now.
+    void armLineFault(const std::string& name, const LineFault& fault);
     BlockSetup setup(const std::string& name) const;
     std::vector<std::uint8_t> received(const std::string& name) const;
 
@@ -89,6 +91,7 @@ private:
                           const std::uint8_t* bytes, std::size_t count);
     std::size_t portRead(const std::string& name, std::uint64_t generation, std::uint8_t* bytes,
                          std::size_t count);
+    std::size_t portAvailable(const std::string& name, std::uint64_t generation);
     void portClosed(const std::string& name, std::uint64_t generation);
 
     VirtualClock& clock_;

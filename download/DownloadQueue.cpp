@@ -1,0 +1,75 @@
+#include "download/DownloadQueue.h"
+
+#include <algorithm>
+
+#include "download/WavFormat.h"
+
+namespace kelvra {
+
+namespace {
+
+std::string numberedName(const std::string& name, int number) {
+    const std::string extension = ".wav";
+    const std::size_t stem = name.size() - extension.size();
+    return name.substr(0, stem) + " (" + std::to_string(number) + ")" + extension;
+}
+
+std::string uniqueName(const std::string& name, const std::vector<std::string>& taken) {
+    const auto isTaken = [&](const std::string& candidate) {
+        return std::find(taken.begin(), taken.end(), candidate) != taken.end();
+    };
+    if (!isTaken(name)) {
+        return name;
+    }
+    int number = 2;
+    while (isTaken(numberedName(name, number))) {
+        ++number;
+    }
+    return numberedName(name, number);
+}
+
+}  // namespace
+
+QueuedLines queueSelectedLines(DownloadJob& job, const RecordInfo* table, const int* lines,
+                               int count, bool blockAPresent, bool blockBPresent) {
+    QueuedLines result;
+    std::vector<std::string> taken;
+    job.jobBytesTotal = 0;
+    for (int i = 0; i < count && result.queued < kQueueCapacity; ++i) {
+        const RecordInfo& row = table[lines[i]];
+        DownloadItem item;
+        item.useA = blockAPresent && row.addrA != kNoCopy;
+        item.useB = blockBPresent && row.addrB != kNoCopy;
+        item.addrA = item.useA ? row.addrA : kNoCopy;
+        item.addrB = item.useB ? row.addrB : kNoCopy;
+        item.sampleRate = row.sampleRate;
+        item.duration = row.duration;
+        item.recordIndex = row.recordNo - 1;
+        item.row = lines[i];
+        item.swapped = row.swapped;
+        if (item.channelBytes() > kMaxWavChannelBytes) {
+            result.tooLong.push_back(lines[i]);
+            continue;
+        }
+        item.fileName = uniqueName(wavFileName(row), taken);
+        taken.push_back(item.fileName);
+        job.jobBytesTotal += item.channelBytes();
+        job.downloadQueue[static_cast<std::size_t>(result.queued)] = item;
+        ++result.queued;
+    }
+    job.queueLength = result.queued;
+    job.queuePos = 0;
+    job.jobBytesLeft = job.jobBytesTotal;
+    return result;
+}
+
+std::string tooLongMessage(const std::vector<int>& lines) {
+    std::string message = "Line " + std::to_string(lines.front() + 1) +
+                          ": the record is too long for a WAV file and is not read";
+    if (lines.size() > 1) {
+        message += " (and " + std::to_string(lines.size() - 1) + " more lines)";
+    }
+    return message;
+}
+
+}  // namespace kelvra

@@ -1,0 +1,28 @@
+#pragma once
+
+#include <vector>
+
+#include "download/DownloadJob.h"
+#include "records/RecordInfo.h"
+
+namespace kelvra {
+
+// What became of the selected lines when the queue was built.
+struct QueuedLines {
+    int queued = 0;
+    // Lines (0-based) left out because their record cannot be held by a WAV file.
+    std::vector<int> tooLong;
+};
+
+// Fills the job's queue with the records of the selected `lines`, in list order; a block is
+// used for a record only if it is present and holds a copy. Each record gets its own file
+// name: a name already given in this job gets " (2)", " (3)"... so no file of the job
+// replaces another. Sets the job's byte counts over the queued records.
+QueuedLines queueSelectedLines(DownloadJob& job, const RecordInfo* table, const int* lines,
+                               int count, bool blockAPresent, bool blockBPresent);
+
+// "Line 4: the record is too long for a WAV file" for the first refused line, with the count
+// of the others when there are more.
+std::string tooLongMessage(const std::vector<int>& lines);
+
+}  // namespace kelvra

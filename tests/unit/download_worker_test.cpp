@@ -1,0 +1,189 @@
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <vector>
+
+#include "download/DownloadQueue.h"
+#include "download/DownloadWorker.h"
+#include "download/WavFormat.h"
+#include "tests/support/ScriptedPort.h"
+#include "tests/support/WavExpectation.h"
+
+namespace kelvra {
+namespace {
+
+using Bytes = std::vector<std::uint8_t>;
+
+constexpr std::uint32_t kSector = 512;
+
+// Recognisable sample bytes: block A's sector s is s*2+1, block B's s*2+2, and the last
+// byte of every sector is 0x0E, so a byte added on the line leaves a false acknowledgement
+// where the real one should be.
+Bytes sectorOf(int block, std::uint32_t sector) {
+    Bytes bytes(kSector, static_cast<std::uint8_t>(sector * 2 + static_cast<std::uint32_t>(block)));
+    bytes.back() = 0x0E;
+    return bytes;
+}
+
+class RecordingHost : public DownloadHost {
+public:
+    void resumeTimers(bool recovery) override { recoveryTimer = recovery; }
+    void drawProgress(std::uint64_t, std::uint64_t) override {}
+    void restoreIdleControls() override {}
+    void jobFinished() override { finished = true; }
+    void showMessage(const char* message) override { messages.emplace_back(message); }
+    void fatalError(const char* message) override { messages.emplace_back(message); }
+    void blocksChanged() override {}
+    bool windowOpen() const override { return true; }
+
+    bool recoveryTimer = false;
+    bool finished = false;
+    std::vector<std::string> messages;
+};
+
+// One record of `sectors` whole sectors on two scripted blocks of the given mode, driven by
+// the worker itself; the blocks' replies are scripted before each run.
+class WorkerOnScriptedPorts : public ::testing::Test {
+protected:
+    void setUpJob(bool batches, std::uint32_t sectors) {
+        sectors_ = sectors;
+        for (CBlockPort* slot : {&slotA, &slotB}) {
+            slot->addressedReads = true;
+            slot->batchReads = batches;
+            slot->serialYear = 18;
+        }
+        table[0].addrA = 5;
+        table[0].addrB = 9;
+        table[0].recordNo = 1;
+        table[0].month = 3;
+        table[0].sampleRate = static_cast<std::uint16_t>(sectors * kSector / 2);
+        table[0].duration = 1;
+        const int line = 0;
+        queueSelectedLines(job, table, &line, 1, true, true);
+        job.outputFolder = folder.path().string();
+    }
+
+    // Fresh ports, as discovery gives them back after a failure.
+    void plugIn() {
+        for (CBlockPort* slot : {&slotA, &slotB}) {
+            auto port = std::make_unique<test::ScriptedPort>();
+            (slot == &slotA ? portA : portB) = port.get();
+            slot->handle = std::move(port);
+            slot->present = true;
+        }
+    }
+
+    // What a block sends for sectors [first, first + count), with its acknowledgement.
+    static Bytes reply(int block, std::uint32_t first, std::uint32_t count) {
+        Bytes bytes;
+        for (std::uint32_t s = first; s < first + count; ++s) {
+            const Bytes one = sectorOf(block, s);
+            bytes.insert(bytes.end(), one.begin(), one.end());
+        }
+        bytes.push_back(0x0E);
+        return bytes;
+    }
+
+    void run() {
+        DownloadContext context{slotA, slotB, table, job, host};
+        downloadWorker(context);
+    }
+
+    Bytes fileData() {
+        const Bytes file = test::readFileBytes(folder.path() / job.downloadQueue[0].fileName);
+        return Bytes(file.begin() + static_cast<long>(kWavHeaderSize), file.end());
+    }
+
+    Bytes expectedData(std::uint32_t sectors) const {
+        Bytes frames;
+        for (std::uint32_t s = 0; s < sectors; ++s) {
+            const Bytes a = sectorOf(1, s);
+            const Bytes b = sectorOf(2, s);
+            for (std::uint32_t k = 0; k < kSector; k += 2) {
+                frames.insert(frames.end(), {a[k], a[k + 1], b[k], b[k + 1]});
+            }
+        }
+        return frames;
+    }
+
+    CBlockPort slotA;
+    CBlockPort slotB;
+    RecordInfo table[1];
+    DownloadJob job;
+    RecordingHost host;
+    test::TempFolder folder;
+    test::ScriptedPort* portA = nullptr;
+    test::ScriptedPort* portB = nullptr;
+    std::uint32_t sectors_ = 0;
+};
+
+TEST_F(WorkerOnScriptedPorts, ABatchWithALostByteReachesTheFileOnlyWhenReadAgain) {
+    setUpJob(true, 4);
+    plugIn();
+    Bytes brokenA = reply(1, 0, 4);
+    brokenA.erase(brokenA.begin() + kSector + 100);  // inside sector 1 of the batch
+    portA->feed(brokenA);
+    portB->feed(reply(2, 0, 4));
+    run();
+    ASSERT_TRUE(host.recoveryTimer) << "the batch's missing acknowledgement is a failure";
+    EXPECT_TRUE(fileData().empty()) << "no sector of the failed batch may stay in the file";
+    for (const CBlockPort* slot : {&slotA, &slotB}) {
+        EXPECT_EQ(slot->sectorIndex, 0u) << "both blocks go back to the batch's first sector";
+        EXPECT_EQ(slot->bytesLeft, 4 * kSector);
+    }
+    EXPECT_EQ(job.jobBytesLeft, job.jobBytesTotal);
+
+    plugIn();
+    portA->feed(reply(1, 0, 4));
+    portB->feed(reply(2, 0, 4));
+    run();
+    EXPECT_TRUE(host.finished);
+    EXPECT_EQ(portA->written(), (Bytes{0x13, 5, 0, 0, 0, 4}));
+    EXPECT_EQ(portB->written(), (Bytes{0x13, 9, 0, 0, 0, 4}));
+    EXPECT_TRUE(fileData() == expectedData(4)) << "the resumed file is not what the blocks hold";
+}
+
+TEST_F(WorkerOnScriptedPorts, AnAddedByteBehindAFalseAcknowledgementFailsTheSector) {
+    for (const bool batches : {false, true}) {
+        SCOPED_TRACE(batches ? "batches" : "single sectors");
+        slotA = CBlockPort{};
+        slotB = CBlockPort{};
+        host.recoveryTimer = false;
+        setUpJob(batches, 2);
+        plugIn();
+        Bytes first = reply(1, 0, batches ? 2 : 1);
+        first.insert(first.begin() + 7, 0x33);  // the sector's own 0x0E now poses as the ack
+        portA->feed(first);
+        portB->feed(reply(2, 0, batches ? 2 : 1));
+        run();
+        ASSERT_TRUE(host.recoveryTimer);
+        EXPECT_TRUE(fileData().empty());
+        EXPECT_EQ(slotA.sectorIndex, 0u);
+        EXPECT_EQ(slotB.sectorIndex, 0u);
+    }
+}
+
+TEST_F(WorkerOnScriptedPorts, GarbageAfterTheLastAcknowledgementIsNotTakenAsWritten) {
+    setUpJob(false, 2);
+    plugIn();
+    portA->feed(reply(1, 0, 1));
+    portB->feed(reply(2, 0, 1));
+    run();  // the second request finds no reply: the first sector stays written
+    ASSERT_TRUE(host.recoveryTimer);
+    EXPECT_EQ(fileData().size(), 2 * kSector);
+    EXPECT_EQ(slotA.sectorIndex, 1u);
+
+    plugIn();
+    Bytes last = reply(1, 1, 1);
+    last.push_back(0x5A);
+    portA->feed(last);
+    portB->feed(reply(2, 1, 1));
+    host.recoveryTimer = false;
+    run();
+    ASSERT_TRUE(host.recoveryTimer) << "a byte behind the acknowledgement spoils the sector";
+    EXPECT_FALSE(host.finished);
+    EXPECT_EQ(slotA.sectorIndex, 1u);
+}
+
+}  // namespace
+}  // namespace kelvra
