@@ -192,6 +192,17 @@ TEST_F(FactorySetup, ABlockLostWhileOpenIsNotUsed) {
     EXPECT_TRUE(WireLog(wire).sectors.empty());
 }
 
+TEST_F(FactorySetup, TheOtherBlockArrivingWhileOpenChangesNothing) {
+    openFor(block(18, 42, 42, true, true), [&](CDialog& dialog) {
+        addBlock(4, block(18, 43, 42, false));
+        tick();
+        ASSERT_TRUE(window->slotB.present);
+        takeReceived(3);
+        driver.click(dialog, IDC_BATT);
+    });
+    EXPECT_EQ(WireLog(wire).frames.size(), 1u) << "block A's port was withheld";
+}
+
 TEST_F(FactorySetup, SessionsReadFortyHeadersAtTheFirmwaresStride) {
     auto setup = block(18, 42, 42, true, true);
     blocksim::SessionHeader example{};

@@ -2,6 +2,7 @@
 
 #include <cstring>
 #include <filesystem>
+#include <fstream>
 
 #include "download/WavFormat.h"
 #include "tests/support/StationFixture.h"
@@ -164,6 +165,63 @@ TEST_F(Download, AFolderThatCannotTakeTheFileEndsTheProgram) {
     ASSERT_FALSE(driver.messageBoxes().empty());
     EXPECT_EQ(driver.messageBoxes().back().text, "Unable to create file");
     EXPECT_TRUE(driver.hasEnded(*window));
+}
+
+TEST_F(Download, RowsOfOneNameGetNumberedFilesWhileAnOlderFileIsReplaced) {
+    auto a = block(18, 42, 60, true);
+    // A block whose clock was reset: three entries of one date and time.
+    a.entries = {entry(5, 1, true, 7), entry(6, 1, true, 7), entry(7, 1, true, 7)};
+    place(a, block(18, 43, 60, false));
+    ASSERT_EQ(listLines().size(), 3u);
+    { std::ofstream(folder.path() / "5 Марта 18г 14-07-09 Запись 1.wav") << "older file"; }
+    download({0, 1, 2});
+    EXPECT_EQ(folder.fileNames(), (std::vector<std::string>{
+                                      "5 Марта 18г 14-07-09 Запись 1 (2).wav",
+                                      "5 Марта 18г 14-07-09 Запись 1 (3).wav",
+                                      "5 Марта 18г 14-07-09 Запись 1.wav",
+                                  }));
+    const std::uint8_t addresses[3] = {5, 6, 7};
+    const char* const names[3] = {"5 Марта 18г 14-07-09 Запись 1.wav",
+                                  "5 Марта 18г 14-07-09 Запись 1 (2).wav",
+                                  "5 Марта 18г 14-07-09 Запись 1 (3).wav"};
+    for (int line = 0; line < 3; ++line) {
+        const Bytes data = file(names[line]);
+        ASSERT_EQ(data.size(), kWavHeaderSize + 32000) << names[line];
+        EXPECT_EQ(Bytes(data.begin() + kWavHeaderSize, data.end()),
+                  test::expectedSampleData({&setupA, addresses[line]}, {}, 0, 16000))
+            << names[line];
+    }
+}
+
+TEST_F(Download, AFolderThatIsGoneWritesNothingAnywhereElse) {
+    auto a = block(18, 42, 60, true);
+    a.entries = {entry(5, 1, true, 7)};
+    place(a, block(18, 43, 60, false));
+    test::TempFolder current;
+    std::filesystem::current_path(current.path());
+    const std::string missing = (folder.path() / "gone").string();
+    driver.onFolderPicker([&](std::string_view) { return std::optional<std::string>(missing); });
+    download({0});
+    std::filesystem::current_path(std::filesystem::temp_directory_path());
+    ASSERT_FALSE(driver.messageBoxes().empty());
+    EXPECT_EQ(driver.messageBoxes().back().text, "Unable to create file");
+    EXPECT_TRUE(current.fileNames().empty()) << "the file went to the current folder";
+    EXPECT_TRUE(folder.fileNames().empty());
+}
+
+TEST_F(Download, ARecordTooLongForAWavFileIsRefusedAndTheOthersAreRead) {
+    auto a = block(18, 42, 60, true);
+    // A corrupted entry: 65535 samples per second for 65535 s would wrap 32-bit sizes.
+    a.entries = {entry(5, 1, true, 7, 65535, 65535), entry(6, 1, true, 8)};
+    place(a, block(18, 43, 60, false));
+    download({0, 1});
+    ASSERT_EQ(driver.messageBoxes().size(), 1u);
+    EXPECT_EQ(driver.messageBoxes()[0].text,
+              "Line 1: the record is too long for a WAV file and is not read");
+    EXPECT_EQ(folder.fileNames(), std::vector<std::string>{"5 Марта 18г 14-08-09 Запись 1.wav"});
+    EXPECT_EQ(file("5 Марта 18г 14-08-09 Запись 1.wav").size(), kWavHeaderSize + 32000);
+    EXPECT_EQ(window->GetFocusedItem(), IDC_RECORD_LIST)
+        << "the disabled button took the keyboard focus with it";
 }
 
 TEST_F(Download, MoreThanAQueueOfRecordsIsRefusedBeforeThePicker) {

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 #include "download/WavFormat.h"
 #include "tests/support/StationFixture.h"
 #include "tests/support/WavExpectation.h"
@@ -190,6 +192,51 @@ TEST_F(Recovery, AJobWithBlockAOnlyRecoversOnBlockAAlone) {
     recoveryTick();
     EXPECT_FALSE(window->job.recoveryPending);
     expectBothFilesWhole({&setupA, 5}, {});
+}
+
+TEST_F(Recovery, AStaleIdentityOfAnEmptySlotMatchesNoBlock) {
+    // Block 43 sat in slot B before the job and was unplugged: the slot keeps its number.
+    place(60, 60);
+    backend.unplug(port(4));
+    tick(2);
+    ASSERT_TRUE(window->slotA.present);
+    ASSERT_FALSE(window->slotB.present);
+    ASSERT_EQ(window->slotB.serialNumber, 43);
+    unplugAfter(3, 30, 3600000);
+    ASSERT_TRUE(driver.clickLine(*window, IDC_RECORD_LIST, 0));
+    ASSERT_TRUE(driver.click(*window, IDC_READ_SELECTED));
+    ASSERT_TRUE(driver.runUntilWorkersEnd());
+    ASSERT_TRUE(window->job.recoveryPending);
+    // Block 43 comes back, now recording as A, while block 42 stays away.
+    addBlock(5, block(18, 43, 60, true));
+    tick(2);
+    ASSERT_TRUE(window->slotA.present);
+    ASSERT_EQ(window->slotA.serialNumber, 43);
+    takeReceived(5);
+    recoveryTick();
+    EXPECT_TRUE(window->job.recoveryPending) << "the job went on with another block";
+    EXPECT_EQ(window->job.retryCount, 2);
+    for (std::uint8_t byte : takeReceived(5)) {
+        EXPECT_NE(byte, 0x13) << "the other block was asked for the record";
+    }
+}
+
+TEST_F(Recovery, AfterBlocksCameBackExchangedTheWindowShowsThemAsTheyAre) {
+    place(60, 60);
+    unplugAfter(4, 30, 3000, true);
+    downloadBothRecords();
+    recoveryTick();
+    ASSERT_FALSE(window->job.recoveryPending);
+    EXPECT_EQ(label(IDC_SERIAL_A), "S/N:   2018-043");
+    EXPECT_EQ(label(IDC_SERIAL_B), "S/N:   2018-042");
+    // The list was read again from the blocks where they now sit: a second job asks each
+    // block for its own entries and writes the same files again.
+    std::filesystem::remove_all(folder.path());
+    std::filesystem::create_directory(folder.path());
+    downloadBothRecords();
+    EXPECT_TRUE(driver.messageBoxes().empty());
+    EXPECT_FALSE(window->job.recoveryPending);
+    expectBothFilesWhole({&setupA, 5}, {&setupB, 9});
 }
 
 TEST_F(Recovery, ABlockInTheEmptySlotFailsTheOccupancyTest) {
