@@ -137,6 +137,46 @@ TEST_F(ClearMemoryButton, AFailedWriteToBlockASendsNothingToB) {
     EXPECT_TRUE(driver.hasEnded(*window));
 }
 
+// Timer 1 runs on while a question is open; a tick that meets a fatal error there (block A
+// refusing its clock) closes the window, and the answer to the question then does nothing.
+class QuestionOutlivedByAFatalError : public RecordList {
+protected:
+    void SetUp() override {
+        driver.onMessageBox([this](const MessageBoxRecord& box) {
+            if (box.text == "Вы уверены?" || box.text == "Удалить?") {
+                backend.withModel(port(3), [](blocksim::BlockModel& model) {
+                    model.setAckFault(
+                        blocksim::Exchange::Clock,
+                        blocksim::AckFault{blocksim::AckFault::Kind::Wrong, 0x55, 0, 0});
+                });
+                tick();
+            }
+            return platform::IDOK;
+        });
+        startWithPair({entry(5, 1, true, 7)}, {entry(9, 1, false, 7)});
+    }
+
+    void expectNothingSentAfterTheFatalMessage() {
+        ASSERT_EQ(driver.messageBoxes().size(), 2u);
+        EXPECT_EQ(driver.messageBoxes()[1].text, "No Acknowledge T1");
+        EXPECT_TRUE(driver.hasEnded(*window));
+        const Bytes sentToA = takeReceived(3);
+        ASSERT_EQ(sentToA.size(), 7u) << "block A got more than its clock frame";
+        EXPECT_EQ(sentToA.front(), 0x05);
+        EXPECT_TRUE(takeReceived(4).empty());
+    }
+};
+
+TEST_F(QuestionOutlivedByAFatalError, ClearingSendsNothing) {
+    ASSERT_TRUE(driver.click(*window, IDC_CLEAR_MEMORY));
+    expectNothingSentAfterTheFatalMessage();
+}
+
+TEST_F(QuestionOutlivedByAFatalError, DeletingReadsNoList) {
+    ASSERT_TRUE(driver.doubleClickLine(*window, IDC_RECORD_LIST, 0));
+    expectNothingSentAfterTheFatalMessage();
+}
+
 class DeleteByDoubleClick : public RecordList {};
 
 TEST_F(DeleteByDoubleClick, AMergedLineDeletesEachBlocksOwnEntry) {
