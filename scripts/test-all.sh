@@ -24,6 +24,11 @@ build mingw-i686
 
 echo "== Linux"
 build linux
+# Parametrized tests must carry names a person can pass to ctest -R, not printed raw bytes.
+if ctest --preset linux -N | grep -E -e '-byte object' -e '<[0-9A-F]{2}-'; then
+    echo "test names above print raw parameter bytes" >&2
+    exit 1
+fi
 ctest --preset linux -L unit -j "$jobs"
 ctest --preset linux -LE unit
 

@@ -1,4 +1,4 @@
-#include "platform/posix/PosixSerialPort.h"
+#include "platform/posix/PosixPortDirectory.h"
 #include "platform/serial/PortNames.h"
 
 namespace kelvra::platform {
@@ -8,7 +8,7 @@ namespace {
 class PosixSerialBackend final : public SerialBackend {
 public:
     OpenedPort open(const std::string& deviceName) override {
-        return openPosixSerialPort(deviceName);
+        return openBlockPortDevice(deviceName);
     }
 
     std::string deviceName(int index) override { return blockPortDeviceName(index); }

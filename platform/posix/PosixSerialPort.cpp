@@ -161,7 +161,12 @@ std::size_t PosixSerialPort::available() {
 }
 
 OpenedPort openPosixSerialPort(const std::string& deviceName) {
-    const int descriptor = ::open(deviceName.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    return openPosixSerialPortAt(AT_FDCWD, deviceName);
+}
+
+OpenedPort openPosixSerialPortAt(int directory, const std::string& name) {
+    const int descriptor =
+        ::openat(directory, name.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (descriptor < 0) {
         return {};
     }

@@ -28,5 +28,7 @@ private:
 // Opens an existing device for exclusive use and sets it to raw 8N1 at 460800 baud without
 // flow control, DTR and RTS off, input queue emptied.
 OpenedPort openPosixSerialPort(const std::string& deviceName);
+// The same for `name` looked up in an open directory.
+OpenedPort openPosixSerialPortAt(int directory, const std::string& name);
 
 }  // namespace kelvra::platform

@@ -19,8 +19,10 @@ std::string linuxComDeviceName(int index, const std::string& portDirectory);
 std::string linuxPortDirectory();
 
 // The device name that this platform's serial backend opens for COM(index + 1). On Linux the
-// links in linuxPortDirectory() count only if that is a real directory of this user or root
-// that nobody else may write to; otherwise the fixed device list applies.
+// links in linuxPortDirectory() count only if every directory from the user's own part down
+// (the runtime directory, or kelvra-<uid> in /tmp, then each folder below it) belongs to this
+// user or root and nobody else may write to it, and no part of the path is a link; otherwise
+// the fixed device list applies.
 std::string blockPortDeviceName(int index);
 
 }  // namespace kelvra::platform

@@ -40,7 +40,8 @@ std::unique_ptr<NativeDialog> createDialog(CDialog& dialog, const DialogTemplate
 
 int messageBox(CDialog* owner, std::string_view text, std::string_view title, unsigned type) {
     int answer = MessageBoxW(windowOf(owner), wide(text).c_str(), wide(title).c_str(), type);
-    return answer == IDCANCEL ? IDCANCEL : IDOK;
+    // A box that could not be shown (0) was not agreed to: "Are you sure?" must not clear.
+    return answer == IDOK ? IDOK : IDCANCEL;
 }
 
 // The picker belongs to the window that asked for it, so that window takes no input meanwhile;

@@ -3,6 +3,7 @@
 #include <poll.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <termios.h>
 #include <unistd.h>
@@ -11,11 +12,15 @@
 #include <cstdint>
 #include <cstdlib>
 #include <filesystem>
+#include <functional>
+#include <ostream>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "platform/posix/PosixSerialPort.h"
+#include "platform/serial/SerialPort.h"
+#include "tests/support/PrivateRuntimeDir.h"
 
 namespace kelvra::platform {
 namespace {
@@ -287,6 +292,99 @@ TEST(PosixSerialOpen, RefusesTheTerminalOfItsOwnSession) {
     ASSERT_TRUE(WIFEXITED(status));
     EXPECT_EQ(WEXITSTATUS(status), 0);
 }
+
+struct PortDirectoryPaths {
+    std::string runtime;
+    std::string kelvra;
+    std::string ports;
+    std::string link;
+};
+
+// The user's port directory with COM3 leading to the peer, as the simulator publishes a block.
+class BlockPortDirectory : public ::testing::Test {
+protected:
+    void SetUp() override {
+        paths_.runtime = runtime_.path();
+        paths_.kelvra = paths_.runtime + "/kelvra";
+        paths_.ports = paths_.kelvra + "/ports";
+        paths_.link = paths_.ports + "/COM3";
+        ASSERT_EQ(::mkdir(paths_.kelvra.c_str(), 0700), 0);
+        ASSERT_EQ(::mkdir(paths_.ports.c_str(), 0700), 0);
+        ASSERT_EQ(::symlink(peer_.deviceName().c_str(), paths_.link.c_str()), 0);
+    }
+
+    test::PrivateRuntimeDir runtime_;
+    PeerTerminal peer_;
+    PortDirectoryPaths paths_;
+};
+
+TEST_F(BlockPortDirectory, ALinkInAPrivateDirectoryLeadsToItsDevice) {
+    SerialBackend& backend = systemSerialBackend();
+    ASSERT_EQ(backend.deviceName(2), paths_.link);
+    OpenedPort opened = backend.open(paths_.link);
+    ASSERT_EQ(opened.status, OpenStatus::Ready);
+
+    const std::uint8_t hello = 0x5A;
+    EXPECT_EQ(opened.port->write(&hello, 1), 1u);
+    EXPECT_EQ(peer_.receive(1), std::vector<std::uint8_t>{0x5A});
+}
+
+// What someone else could do to the port directory after its link was handed out as a name.
+struct Tampering {
+    const char* name;
+    std::function<void(const PortDirectoryPaths&)> apply;
+};
+
+void PrintTo(const Tampering& tampering, std::ostream* out) {
+    *out << tampering.name;
+}
+
+class BlockPortDirectoryTampered : public BlockPortDirectory,
+                                   public ::testing::WithParamInterface<Tampering> {};
+
+TEST_P(BlockPortDirectoryTampered, ItsLinkIsNeitherNamedNorOpened) {
+    SerialBackend& backend = systemSerialBackend();
+    const std::string handedOut = backend.deviceName(2);
+    ASSERT_EQ(handedOut, paths_.link);
+    GetParam().apply(paths_);
+
+    EXPECT_EQ(backend.deviceName(2), "/dev/ttyUSB2");
+    OpenedPort opened = backend.open(handedOut);
+    EXPECT_EQ(opened.status, OpenStatus::Failed);
+    EXPECT_FALSE(opened.port);
+}
+
+std::string tamperingName(const ::testing::TestParamInfo<Tampering>& info) {
+    return info.param.name;
+}
+
+// Swaps `directory` for a link to the same folder under another name, still the user's own.
+void swapForALink(const std::string& directory) {
+    const std::string decoy = directory + "-decoy";
+    ASSERT_EQ(::rename(directory.c_str(), decoy.c_str()), 0);
+    ASSERT_EQ(::symlink(decoy.c_str(), directory.c_str()), 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    After, BlockPortDirectoryTampered,
+    ::testing::Values(
+        Tampering{"PortsWritableByOthers",
+                  [](const PortDirectoryPaths& paths) {
+                      ASSERT_EQ(::chmod(paths.ports.c_str(), 0702), 0);
+                  }},
+        Tampering{"PortsWritableByGroup",
+                  [](const PortDirectoryPaths& paths) {
+                      ASSERT_EQ(::chmod(paths.ports.c_str(), 0720), 0);
+                  }},
+        Tampering{"RuntimeDirectoryWritableByGroup",
+                  [](const PortDirectoryPaths& paths) {
+                      ASSERT_EQ(::chmod(paths.runtime.c_str(), 0770), 0);
+                  }},
+        Tampering{"KelvraSwappedForALink",
+                  [](const PortDirectoryPaths& paths) { swapForALink(paths.kelvra); }},
+        Tampering{"PortsSwappedForALink",
+                  [](const PortDirectoryPaths& paths) { swapForALink(paths.ports); }}),
+    tamperingName);
 
 }  // namespace
 }  // namespace kelvra::platform

@@ -29,6 +29,26 @@ json entryJson(const blocksim::EntrySetup& entry) {
     };
 }
 
+// Only the line faults travel: the other faults are armed by tests over standard input.
+json lineFaultsJson(const std::vector<blocksim::LineFault>& faults) {
+    json line = json::array();
+    for (const blocksim::LineFault& fault : faults) {
+        json one = {{"kind", std::string(blocksim::lineFaultKindName(fault.kind))},
+                    {"after", fault.afterSectors}};
+        if (fault.kind == blocksim::LineFault::Kind::Garbage) {
+            one["count"] = fault.count;
+        } else {
+            one["offset"] = fault.offset;
+        }
+        if (fault.kind == blocksim::LineFault::Kind::Insert ||
+            fault.kind == blocksim::LineFault::Kind::Garbage) {
+            one["byte"] = fault.byte;
+        }
+        line.push_back(one);
+    }
+    return line;
+}
+
 }  // namespace
 
 std::string scenarioJson(const blocksim::Scenario& scenario) {
@@ -46,6 +66,7 @@ std::string scenarioJson(const blocksim::Scenario& scenario) {
             {"role", role(block.setup.roleA)},
             {"service", block.setup.service},
             {"entries", entries},
+            {"faults", {{"line", lineFaultsJson(block.setup.faults.line)}}},
         });
     }
     return json{{"blocks", blocks}}.dump(2);

@@ -164,6 +164,10 @@ struct FatalCase {
     void (*fault)(blocksim::BlockSetup&);
 };
 
+void PrintTo(const FatalCase& fatal, std::ostream* out) {
+    *out << fatal.name;
+}
+
 class FatalGreeting : public test::StationFixture,
                       public ::testing::WithParamInterface<FatalCase> {};
 

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <ostream>
 #include <string>
 
 #include "download/WavFormat.h"
@@ -29,8 +30,22 @@ struct Position {
     bool fromEnd = false;
 };
 
-using Kind = blocksim::LineFault::Kind;
-using LineFaultCase = std::tuple<Mode, Kind, Position, bool>;
+struct FaultKind {
+    blocksim::LineFault::Kind kind;
+};
+
+// Test names and their listings show the case, not the bytes of its parameters.
+void PrintTo(const Mode& mode, std::ostream* out) {
+    *out << mode.name;
+}
+void PrintTo(const FaultKind& kind, std::ostream* out) {
+    *out << blocksim::lineFaultKindName(kind.kind);
+}
+void PrintTo(const Position& position, std::ostream* out) {
+    *out << position.name;
+}
+
+using LineFaultCase = std::tuple<Mode, FaultKind, Position, bool>;
 
 // A byte lost, added, a reply cut short or noise after an acknowledgement, on either block
 // and anywhere in a batch or a record: the job either ends with the file the blocks hold,
@@ -58,7 +73,7 @@ TEST_P(LineFaults, EndWithTheBlocksRecordOrAMessage) {
     start();
     tick();
     blocksim::LineFault fault;
-    fault.kind = kind;
+    fault.kind = kind.kind;
     fault.afterSectors =
         position.fromEnd ? (mode.channelBytes + 511) / 512 - 1 - position.sector : position.sector;
     backend.armLineFault(port(onBlockB ? 4 : 3), fault);
@@ -87,14 +102,17 @@ TEST_P(LineFaults, EndWithTheBlocksRecordOrAMessage) {
 
 std::string caseName(const ::testing::TestParamInfo<LineFaultCase>& info) {
     const auto& [mode, kind, position, onBlockB] = info.param;
-    return std::string(mode.name) + "_" + std::string(blocksim::lineFaultKindName(kind)) + "_" +
-           position.name + (onBlockB ? "_BlockB" : "_BlockA");
+    return std::string(mode.name) + "_" + std::string(blocksim::lineFaultKindName(kind.kind)) +
+           "_" + position.name + (onBlockB ? "_BlockB" : "_BlockA");
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Download, LineFaults,
     ::testing::Combine(::testing::Values(kBatches, kSingleSectors, kBasicStream),
-                       ::testing::Values(Kind::Drop, Kind::Insert, Kind::Cut, Kind::Garbage),
+                       ::testing::Values(FaultKind{blocksim::LineFault::Kind::Drop},
+                                         FaultKind{blocksim::LineFault::Kind::Insert},
+                                         FaultKind{blocksim::LineFault::Kind::Cut},
+                                         FaultKind{blocksim::LineFault::Kind::Garbage}),
                        ::testing::Values(Position{"FirstOfRecord", 0}, Position{"FirstOfBatch", 20},
                                          Position{"MiddleOfBatch", 30}, Position{"LastOfBatch", 39},
                                          Position{"LastOfRecord", 0, true}),

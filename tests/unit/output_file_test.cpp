@@ -1,0 +1,228 @@
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <condition_variable>
+#include <cstdint>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <iterator>
+#include <mutex>
+#include <ostream>
+#include <string>
+#include <thread>
+
+#include "platform/file/OutputFile.h"
+
+namespace kelvra::platform {
+namespace {
+
+namespace fs = std::filesystem;
+using namespace std::chrono_literals;
+
+class TempFolder {
+public:
+    TempFolder() {
+        std::string pattern = (fs::temp_directory_path() / "kelvra-file-XXXXXX").string();
+        if (::mkdtemp(pattern.data()) == nullptr) {
+            ADD_FAILURE() << "no temporary folder";
+        }
+        path_ = pattern;
+    }
+    ~TempFolder() {
+        std::error_code ignored;
+        fs::remove_all(path_, ignored);
+    }
+    const fs::path& path() const { return path_; }
+
+private:
+    fs::path path_;
+};
+
+void writeText(const fs::path& path, const std::string& text) {
+    std::ofstream(path, std::ios::binary) << text;
+}
+
+std::string readText(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+bool put(OutputFile& file, const std::string& text) {
+    return file.write(reinterpret_cast<const std::uint8_t*>(text.data()), text.size());
+}
+
+// Opens `name`; should the open still wait after five seconds, a reader comes to the FIFO
+// there so that it returns, and `stuck` tells the test it had to.
+bool openWithWatchdog(OutputFile& file, const fs::path& name, bool& stuck) {
+    std::mutex mutex;
+    std::condition_variable changed;
+    bool returned = false;
+    std::thread watchdog([&] {
+        std::unique_lock lock(mutex);
+        if (changed.wait_for(lock, 5s, [&] { return returned; })) {
+            return;
+        }
+        stuck = true;
+        const int reader = ::open(name.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+        changed.wait(lock, [&] { return returned; });
+        if (reader >= 0) {
+            ::close(reader);
+        }
+    });
+    const bool opened = file.open(name.string());
+    {
+        std::lock_guard lock(mutex);
+        returned = true;
+    }
+    changed.notify_all();
+    watchdog.join();
+    return opened;
+}
+
+TEST(OutputFileOpen, EmptiesAnExistingFileAndWritesItAnew) {
+    const TempFolder folder;
+    const fs::path name = folder.path() / "record.wav";
+    writeText(name, "an older and much longer recording");
+
+    OutputFile file;
+    ASSERT_TRUE(file.open(name.string()));
+    EXPECT_TRUE(put(file, "RIFF"));
+    EXPECT_TRUE(file.close());
+    EXPECT_EQ(readText(name), "RIFF");
+    EXPECT_TRUE(file.close()) << "closing a closed file";
+}
+
+template <class Case>
+std::string caseName(const ::testing::TestParamInfo<Case>& info) {
+    return info.param.name;
+}
+
+// Something another user of a shared folder could have put at the name before the download.
+struct Occupant {
+    const char* name;
+    std::function<void(const fs::path& name, const fs::path& folder)> place;
+    std::function<void(const fs::path& name, const fs::path& folder)> expectUntouched;
+};
+
+void PrintTo(const Occupant& occupant, std::ostream* out) {
+    *out << occupant.name;
+}
+
+class OutputFileRefuses : public ::testing::TestWithParam<Occupant> {};
+
+TEST_P(OutputFileRefuses, WhatIsNotARegularFileAndLeavesItAsItWas) {
+    const TempFolder folder;
+    const fs::path name = folder.path() / "record.wav";
+    GetParam().place(name, folder.path());
+
+    OutputFile file;
+    bool stuck = false;
+    EXPECT_FALSE(openWithWatchdog(file, name, stuck));
+    EXPECT_FALSE(stuck) << "the open waited for a reader";
+    EXPECT_FALSE(file.isOpen());
+    EXPECT_FALSE(put(file, "RIFF"));
+    GetParam().expectUntouched(name, folder.path());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    AtTheName, OutputFileRefuses,
+    ::testing::Values(Occupant{"LinkToAnotherFile",
+                               [](const fs::path& name, const fs::path& folder) {
+                                   writeText(folder / "victim", "someone's data");
+                                   fs::create_symlink(folder / "victim", name);
+                               },
+                               [](const fs::path& name, const fs::path& folder) {
+                                   EXPECT_EQ(readText(folder / "victim"), "someone's data");
+                                   EXPECT_TRUE(fs::is_symlink(name));
+                               }},
+                      Occupant{"LinkToAMissingFile",
+                               [](const fs::path& name, const fs::path& folder) {
+                                   fs::create_symlink(folder / "planted", name);
+                               },
+                               [](const fs::path&, const fs::path& folder) {
+                                   EXPECT_FALSE(fs::exists(folder / "planted"));
+                               }},
+                      Occupant{"Fifo",
+                               [](const fs::path& name, const fs::path&) {
+                                   ASSERT_EQ(::mkfifo(name.c_str(), 0644), 0);
+                               },
+                               [](const fs::path& name, const fs::path&) {
+                                   EXPECT_TRUE(fs::is_fifo(fs::symlink_status(name)));
+                               }},
+                      Occupant{"Directory",
+                               [](const fs::path& name, const fs::path&) {
+                                   fs::create_directory(name);
+                                   writeText(name / "inside", "kept");
+                               },
+                               [](const fs::path& name, const fs::path&) {
+                                   EXPECT_EQ(readText(name / "inside"), "kept");
+                               }}),
+    caseName<Occupant>);
+
+// What may happen to the file's folder or name while a record is being downloaded.
+struct Disturbance {
+    const char* name;
+    bool fromCurrentDirectory;  // opened by a relative name, as after choosing the folder
+    std::function<void(const fs::path& folder, const fs::path& name)> apply;
+};
+
+void PrintTo(const Disturbance& disturbance, std::ostream* out) {
+    *out << disturbance.name;
+}
+
+class OutputFileClose : public ::testing::TestWithParam<Disturbance> {
+protected:
+    void SetUp() override { startDirectory_ = fs::current_path(); }
+    void TearDown() override { fs::current_path(startDirectory_); }
+
+private:
+    fs::path startDirectory_;
+};
+
+TEST_P(OutputFileClose, ReportsAFileNoLongerFoundAtItsPath) {
+    const TempFolder root;
+    const fs::path folder = root.path() / "downloads";
+    fs::create_directory(folder);
+    const fs::path name = folder / "record.wav";
+    std::string opened = name.string();
+    if (GetParam().fromCurrentDirectory) {
+        fs::current_path(folder);
+        opened = "record.wav";
+    }
+
+    OutputFile file;
+    ASSERT_TRUE(file.open(opened));
+    EXPECT_TRUE(put(file, "RIFF"));
+    GetParam().apply(folder, name);
+    EXPECT_FALSE(file.close());
+    EXPECT_FALSE(file.isOpen());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    WhileWriting, OutputFileClose,
+    ::testing::Values(Disturbance{"FolderRemoved", false,
+                                  [](const fs::path& folder, const fs::path&) {
+                                      fs::remove_all(folder);
+                                  }},
+                      Disturbance{"FolderRenamed", false,
+                                  [](const fs::path& folder, const fs::path&) {
+                                      fs::rename(folder, folder.parent_path() / "elsewhere");
+                                  }},
+                      Disturbance{"CurrentFolderRenamed", true,
+                                  [](const fs::path& folder, const fs::path&) {
+                                      fs::rename(folder, folder.parent_path() / "elsewhere");
+                                  }},
+                      Disturbance{"NameGivenToAnotherFile", false,
+                                  [](const fs::path& folder, const fs::path& name) {
+                                      fs::rename(name, folder / "moved.wav");
+                                      writeText(name, "RIFF");
+                                  }}),
+    caseName<Disturbance>);
+
+}  // namespace
+}  // namespace kelvra::platform
