@@ -37,7 +37,7 @@ if(WIN32)
     # Resources only reach an executable as its own object, so each program compiles them.
     target_sources(kelvra_platform_dialog_win32 INTERFACE ${KELVRA_RESOURCES_DIR}/kelvra.rc)
     set_source_files_properties(${KELVRA_RESOURCES_DIR}/kelvra.rc PROPERTIES
-        OBJECT_DEPENDS ${KELVRA_RESOURCES_DIR}/kelvra.ico)
+        OBJECT_DEPENDS "${KELVRA_RESOURCES_DIR}/kelvra.ico;${CMAKE_BINARY_DIR}/generated/kelvra.manifest;${CMAKE_BINARY_DIR}/generated/kelvra/Version.h")
 else()
     add_library(kelvra_platform_dialog_headless STATIC
         $<TARGET_OBJECTS:kelvra_platform_dialog_core>

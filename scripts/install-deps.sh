@@ -11,6 +11,10 @@ packages=(
     wine64 xvfb xauth
     sox libsndfile1-dev
     clang-format
+    # the packages and their checks: scripts/check-packages.sh
+    dpkg-dev lintian unzip binutils
+    # libFuzzer and the sanitizer runtimes of the default clang: scripts/fuzz.sh
+    clang libclang-rt-dev
 )
 
 missing=()

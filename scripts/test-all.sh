@@ -19,11 +19,16 @@ build() {
 
 echo "== Windows 64-bit"
 build mingw-x86_64
+cmake --build --preset mingw-x86_64 --target package
 echo "== Windows 32-bit"
 build mingw-i686
+cmake --build --preset mingw-i686 --target package
 
 echo "== Linux"
 build linux
+cmake --build --preset linux --target package
+echo "== Packages"
+scripts/check-packages.sh
 # Parametrized tests must carry names a person can pass to ctest -R, not printed raw bytes.
 if ctest --preset linux -N | grep -E -e '-byte object' -e '<[0-9A-F]{2}-'; then
     echo "test names above print raw parameter bytes" >&2
@@ -40,3 +45,6 @@ ctest --preset asan -L pty
 echo "== Linux, thread sanitizer"
 build tsan
 ctest --preset tsan -L unit -j "$jobs"
+
+echo "== Fuzzing"
+scripts/fuzz.sh 30

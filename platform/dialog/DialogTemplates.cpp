@@ -1,5 +1,6 @@
 #include <array>
 
+#include "kelvra/Version.h"
 #include "platform/dialog/DialogTemplate.h"
 #include "platform/dialog/ResourceIds.h"
 
@@ -22,7 +23,7 @@ constexpr int kFontSize = 8;
 
 constexpr ControlTemplate kAboutControls[] = {
     {IDC_STATIC, ControlKind::Static, "128", 7, 7, 21, 20, kChild | kSsIcon},
-    {IDC_STATIC, ControlKind::Static, "Kelvra 1.0.0.7", 34, 8, 54, 8, kLabel},
+    {IDC_STATIC, ControlKind::Static, KELVRA_ABOUT_TEXT, 34, 8, 54, 8, kLabel},
     {IDC_STATIC, ControlKind::Static, "Orvex", 34, 20, 54, 8, kLabel},
 };
 

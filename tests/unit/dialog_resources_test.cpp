@@ -86,6 +86,38 @@ std::vector<Token> tokenize(const std::string& source) {
     return tokens;
 }
 
+// The version macros that the script includes, each as the tokens it stands for.
+std::map<std::string, std::vector<Token>> versionMacros() {
+    std::map<std::string, std::vector<Token>> macros;
+    std::istringstream header(
+        readFile(std::filesystem::path(KELVRA_GENERATED_DIR) / "kelvra" / "Version.h"));
+    for (std::string line; std::getline(header, line);) {
+        std::istringstream words(line);
+        std::string directive;
+        std::string name;
+        if (words >> directive >> name && directive == "#define") {
+            std::string value;
+            std::getline(words, value);
+            macros[name] = tokenize(value);
+        }
+    }
+    return macros;
+}
+
+std::vector<Token> expandVersionMacros(const std::vector<Token>& tokens) {
+    static const std::map<std::string, std::vector<Token>> macros = versionMacros();
+    std::vector<Token> expanded;
+    for (const Token& token : tokens) {
+        const auto macro = token.kind == Token::Word ? macros.find(token.text) : macros.end();
+        if (macro == macros.end()) {
+            expanded.push_back(token);
+        } else {
+            expanded.insert(expanded.end(), macro->second.begin(), macro->second.end());
+        }
+    }
+    return expanded;
+}
+
 const std::map<std::string, std::uint32_t> kStyleNames = {
     {"WS_POPUP", 0x80000000},
     {"WS_CHILD", 0x40000000},
@@ -185,7 +217,7 @@ struct RcFile {
 };
 
 RcFile parseRc(const std::string& source) {
-    RcParser p(tokenize(source));
+    RcParser p(expandVersionMacros(tokenize(source)));
     RcFile rc;
     while (!p.atEnd()) {
         if (p.peek().text == "STRINGTABLE") {
@@ -382,6 +414,8 @@ TEST(DialogResources, VersionRecordNamesOrvexVersion1007AndRussianCodePage1251) 
     EXPECT_EQ(after("OriginalFilename", 1), std::vector<std::string>{"Kelvra.exe"});
     EXPECT_EQ(after("FileVersion", 1), std::vector<std::string>{"1.0.0.7"});
     EXPECT_EQ(after("ProductVersion", 1), std::vector<std::string>{"1.0.0.7"});
+    EXPECT_EQ(after("LegalCopyright", 1),
+              std::vector<std::string>{"Copyright (C) 2018-2026 Orvex"});
     EXPECT_EQ(after("Translation", 2), (std::vector<std::string>{"0x0419", "1251"}));
     EXPECT_EQ(after("StringFileInfo", 3)[2], "041904E3");
 }

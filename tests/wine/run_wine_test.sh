@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Runs the 64-bit Windows build of Kelvra under wine64, on an Xvfb display, in a fresh Wine
 # prefix where one simulated block is published as COM5, and reads the block panels back from
-# the running window with the probe, which then closes it.
+# the running window with the probe, which then closes it. When the build holds its zip
+# (the package target), the Kelvra.exe unpacked from the zip is the one run, as a user gets it.
 #
 #   run_wine_test.sh <x86_64 Windows build dir> <kelvra-blocksim>
 #
@@ -30,6 +31,13 @@ wineserver=$(find_wine_tool wineserver) || skip "wineserver is not installed"
 command -v Xvfb >/dev/null || skip "Xvfb is not installed"
 
 work=$(mktemp -d "${TMPDIR:-/tmp}/kelvra-wine-XXXXXX")
+zip=$(ls "$windows_build"/Kelvra-*-win64.zip 2>/dev/null | head -n 1)
+if [ -n "$zip" ]; then
+    unzip -q "$zip" -d "$work/zip" || { rm -rf "$work"; echo "FAILED: cannot unpack $zip"; exit 1; }
+    kelvra_exe=$(ls "$work"/zip/*/Kelvra.exe)
+fi
+echo "running $kelvra_exe"
+
 export WINEPREFIX=$work/prefix
 export WINEDLLOVERRIDES="mscoree,mshtml="
 export WINEDEBUG=-all

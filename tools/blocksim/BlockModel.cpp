@@ -164,6 +164,7 @@ void BlockModel::handle(const std::uint8_t* request) {
             sendHello();
             break;
         case CmdDirectory:
+            ++directoryReads_;
             sendDirectory();
             break;
         case CmdStreamStart:

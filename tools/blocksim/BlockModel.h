@@ -35,6 +35,8 @@ public:
     // Every byte the tool has sent, in order.
     const std::vector<std::uint8_t>& received() const { return received_; }
     void clearReceived() { received_.clear(); }
+    // How often the tool has listed the directory: once a window shows the block, at least once.
+    std::uint32_t directoryReads() const { return directoryReads_; }
     const std::vector<ConfigFrameBytes>& configFrames() const { return configFrames_; }
 
     // Power cycle: a half-received request, replies not yet read and any stream are dropped;
@@ -90,6 +92,7 @@ private:
 
     BlockSetup setup_;
     std::vector<std::uint8_t> received_;
+    std::uint32_t directoryReads_ = 0;
     std::vector<ConfigFrameBytes> configFrames_;
 
     std::vector<std::uint8_t> request_;  // bytes of a request still incomplete

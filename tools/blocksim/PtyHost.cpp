@@ -399,7 +399,8 @@ void PtyHost::printStatus() {
                       static_cast<unsigned>(setup.serialNumber));
         out_ << "COM" << block.com << ' ' << (block.master < 0 ? "-" : block.device) << " serial "
              << serial << " firmware " << static_cast<int>(setup.firmware) << " role "
-             << (setup.roleA ? 'A' : 'B') << " entries " << setup.entries.size();
+             << (setup.roleA ? 'A' : 'B') << " entries " << setup.entries.size() << " listed "
+             << block.model.directoryReads();
         if (block.master < 0) {
             out_ << " unplugged";
         } else if (block.hungUp) {

@@ -380,7 +380,9 @@ Scenario parseScenario(std::string_view text) {
     json document;
     try {
         document = json::parse(text.begin(), text.end());
-    } catch (const json::parse_error& error) {
+    } catch (const json::exception& error) {
+        // Not only syntax errors: a number beyond the range of a double (1e400) is refused
+        // while parsing too, as out_of_range.
         throw ScenarioError(std::string("not valid JSON: ") + error.what());
     }
     const Field root{document, ""};

@@ -6,6 +6,7 @@
 #include <iostream>
 #include <string>
 
+#include "kelvra/Version.h"
 #include "platform/serial/PortNames.h"
 #include "tools/blocksim/ControlCommand.h"
 #include "tools/blocksim/PtyHost.h"
@@ -88,6 +89,7 @@ int main(int argc, char** argv) {
     using namespace kelvra;
 
     CLI::App app{kDescription, "kelvra-blocksim"};
+    app.set_version_flag("--version", "kelvra-blocksim " KELVRA_VERSION_TEXT);
     std::string scenarioPath;
     std::string portDirectory = platform::linuxPortDirectory();
     std::string winePrefix;

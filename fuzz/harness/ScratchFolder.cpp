@@ -1,0 +1,46 @@
+#include "fuzz/harness/ScratchFolder.h"
+
+#include <stdlib.h>
+
+#include "fuzz/harness/Findings.h"
+
+namespace kelvra::fuzz {
+
+ScratchFolder& ScratchFolder::get() {
+    static ScratchFolder folder;
+    return folder;
+}
+
+ScratchFolder::ScratchFolder() {
+    // In memory where the system offers it: every finished file is synced to its disk.
+    std::error_code error;
+    const std::filesystem::path base = std::filesystem::is_directory("/dev/shm", error)
+                                           ? std::filesystem::path("/dev/shm")
+                                           : std::filesystem::temp_directory_path();
+    std::string pattern = (base / "kelvra-fuzz-XXXXXX").string();
+    if (mkdtemp(pattern.data()) == nullptr) {
+        abortRun("no folder could be made for the downloads");
+    }
+    path_ = pattern;
+}
+
+ScratchFolder::~ScratchFolder() {
+    std::error_code ignored;
+    std::filesystem::remove_all(path_, ignored);
+}
+
+std::vector<std::string> ScratchFolder::fileNames() const {
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(path_)) {
+        names.push_back(entry.path().filename().string());
+    }
+    return names;
+}
+
+void ScratchFolder::empty() const {
+    for (const auto& entry : std::filesystem::directory_iterator(path_)) {
+        std::filesystem::remove_all(entry.path());
+    }
+}
+
+}  // namespace kelvra::fuzz
