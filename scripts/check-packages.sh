@@ -11,7 +11,8 @@ work=$(mktemp -d "${TMPDIR:-/tmp}/kelvra-packages-XXXXXX")
 pids=()
 cleanup() {
     for pid in "${pids[@]}"; do
-        kill "$pid" 2>/dev/null && wait "$pid" 2>/dev/null
+        kill "$pid" 2>/dev/null || true
+        wait "$pid" 2>/dev/null || true
     done
     rm -rf "$work"
 }
