@@ -16,8 +16,8 @@ struct StationOptions {
     int waitTicks = 0;
     // The first line is double-clicked (delete) once, before any download.
     bool deleteFirstLine = false;
-    // "Clear memory" is pressed once, after the first download.
-    bool clearAfterDownload = false;
+    // "Clear memory" is pressed once, after the delete and before any download.
+    bool clearMemory = false;
     // Timer 1 fires while a message box or the folder picker is open, as a modal loop lets it.
     bool tickInModals = false;
     // Questions are answered with Cancel instead of OK.
@@ -31,7 +31,7 @@ struct StationOptions {
         const std::uint8_t flags = bytes[1];
         options.waitTicks = flags & 0x07;
         options.deleteFirstLine = (flags & 0x08) != 0;
-        options.clearAfterDownload = (flags & 0x10) != 0;
+        options.clearMemory = (flags & 0x10) != 0;
         options.tickInModals = (flags & 0x20) != 0;
         options.cancelQuestions = (flags & 0x40) != 0;
         options.downloadAgain = (flags & 0x80) != 0;

@@ -150,7 +150,7 @@ void Station::act() {
         driver_.doubleClickLine(*window_, IDC_RECORD_LIST, 0);
         return;
     }
-    if (options_.clearAfterDownload && downloads_ > 0 && !cleared_) {
+    if (options_.clearMemory && !cleared_) {
         cleared_ = true;
         driver_.click(*window_, IDC_CLEAR_MEMORY);
         return;
