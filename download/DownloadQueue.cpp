@@ -1,6 +1,6 @@
 #include "download/DownloadQueue.h"
 
-#include <algorithm>
+#include <set>
 
 #include "download/WavFormat.h"
 
@@ -14,15 +14,12 @@ std::string numberedName(const std::string& name, int number) {
     return name.substr(0, stem) + " (" + std::to_string(number) + ")" + extension;
 }
 
-std::string uniqueName(const std::string& name, const std::vector<std::string>& taken) {
-    const auto isTaken = [&](const std::string& candidate) {
-        return std::find(taken.begin(), taken.end(), candidate) != taken.end();
-    };
-    if (!isTaken(name)) {
+std::string uniqueName(const std::string& name, const std::set<std::string>& taken) {
+    if (!taken.contains(name)) {
         return name;
     }
     int number = 2;
-    while (isTaken(numberedName(name, number))) {
+    while (taken.contains(numberedName(name, number))) {
         ++number;
     }
     return numberedName(name, number);
@@ -33,7 +30,7 @@ std::string uniqueName(const std::string& name, const std::vector<std::string>& 
 QueuedLines queueSelectedLines(DownloadJob& job, const RecordInfo* table, const int* lines,
                                int count, bool blockAPresent, bool blockBPresent) {
     QueuedLines result;
-    std::vector<std::string> taken;
+    std::set<std::string> taken;
     job.jobBytesTotal = 0;
     for (int i = 0; i < count && result.queued < kQueueCapacity; ++i) {
         const RecordInfo& row = table[lines[i]];
@@ -52,7 +49,7 @@ QueuedLines queueSelectedLines(DownloadJob& job, const RecordInfo* table, const 
             continue;
         }
         item.fileName = uniqueName(wavFileName(row), taken);
-        taken.push_back(item.fileName);
+        taken.insert(item.fileName);
         job.jobBytesTotal += item.channelBytes();
         job.downloadQueue[static_cast<std::size_t>(result.queued)] = item;
         ++result.queued;
