@@ -2,6 +2,7 @@
 
 #include "platform/clock/Clock.h"
 #include "platform/serial/SerialPort.h"
+#include "resources/KelvraResources.h"
 #include "ui/MainDlg.h"
 
 namespace kelvra {
@@ -10,6 +11,7 @@ bool CMainApp::InitInstance() {
     InitCommonControls();
     CWinApp::InitInstance();
     SetRegistryKey("Local AppWizard-Generated Applications");
+    platform::UseResources(kelvraResources());
     {
         CMainDlg window(platform::systemSerialBackend(), platform::systemClock());
         m_pMainWnd = &window;

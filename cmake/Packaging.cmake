@@ -37,10 +37,9 @@ else()
         DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
 
     # The icon at the usual sizes, drawn like the Windows one.
-    add_executable(kelvra-make-icon-png ${CMAKE_SOURCE_DIR}/resources/make_icon_png.cpp
-        ${CMAKE_SOURCE_DIR}/platform/dialog/AppIcon.cpp)
+    add_executable(kelvra-make-icon-png ${CMAKE_SOURCE_DIR}/resources/make_icon_png.cpp)
     find_package(Qt6 REQUIRED COMPONENTS Gui)
-    target_link_libraries(kelvra-make-icon-png PRIVATE Qt6::Gui)
+    target_link_libraries(kelvra-make-icon-png PRIVATE kelvra_resources Qt6::Gui)
     set(KELVRA_ICON_PNGS)
     foreach(size 16 22 24 32 48 64 128 256)
         set(png ${CMAKE_BINARY_DIR}/packaging/icons/${size}/kelvra.png)

@@ -3,6 +3,7 @@
 #include <set>
 
 #include "download/WavFormat.h"
+#include "link/Messages.h"
 
 namespace kelvra {
 
@@ -61,8 +62,7 @@ QueuedLines queueSelectedLines(DownloadJob& job, const RecordInfo* table, const 
 }
 
 std::string tooLongMessage(const std::vector<int>& lines) {
-    std::string message = "Line " + std::to_string(lines.front() + 1) +
-                          ": the record is too long for a WAV file and is not read";
+    std::string message = "Line " + std::to_string(lines.front() + 1) + messages::kRecordTooLong;
     if (lines.size() > 1) {
         message += " (and " + std::to_string(lines.size() - 1) + " more lines)";
     }

@@ -2,6 +2,7 @@
 
 #include "download/WavFormat.h"
 #include "link/LinkBytes.h"
+#include "link/Messages.h"
 #include "platform/file/FilePath.h"
 
 namespace kelvra {
@@ -121,7 +122,7 @@ Worker::Outcome Worker::beginRecord() {
     }
     // By its full path: a folder that cannot be used must not send the file anywhere else.
     if (!job_.outputFile.open(platform::pathInFolder(job_.outputFolder, item.fileName))) {
-        host_.fatalError("Unable to create file");
+        host_.fatalError(messages::kUnableToCreateFile);
         return Outcome::Ended;
     }
     std::uint8_t header[kWavHeaderSize];
@@ -145,12 +146,12 @@ Worker::Outcome Worker::beginRecord() {
     }
     if (!a_.startRecord(static_cast<std::uint8_t>(item.addrA & 0xFF),
                         static_cast<std::uint8_t>(item.recordIndex & 0xFF))) {
-        host_.fatalError("Unable to write communication port A2");
+        host_.fatalError(messages::kUnableToWritePortA2);
         return Outcome::Ended;
     }
     if (!b_.startRecord(static_cast<std::uint8_t>(item.addrB & 0xFF),
                         static_cast<std::uint8_t>(item.recordIndex & 0xFF))) {
-        host_.fatalError("Unable to write communication port B2");
+        host_.fatalError(messages::kUnableToWritePortB2);
         return Outcome::Ended;
     }
     return Outcome::Continue;
@@ -237,7 +238,7 @@ void Worker::fileFailure() {
     closeBlock(a_);
     closeBlock(b_);
     job_.recoveryPending = false;
-    host_.showMessage("Unable to write file");
+    host_.showMessage(messages::kUnableToWriteFile);
     host_.restoreIdleControls();
     host_.blocksChanged();
     job_.workerRunning = false;

@@ -44,8 +44,7 @@ struct CBlockPort {
     bool nextSectorSettles() const;
 };
 
-// Sets addressedReads and batchReads from a block's firmware version: addressed reads from
-// 1.3, 2.2, 3.1 and 4.0 to 6.9, batches from 4.0 to 6.9; other versions stream in basic mode.
+// Sets addressedReads and batchReads from a block's firmware version (link/FirmwareRules.h).
 void applyCapabilities(CBlockPort& slot, int firmware);
 
 // Closes the slot's port if it is present: present false, portIndex 100, nothing else changed.

@@ -1,5 +1,7 @@
 #include "link/LinkExchanges.h"
 
+#include "link/Bcd.h"
+
 namespace kelvra {
 
 namespace {
@@ -39,15 +41,6 @@ DirectoryListing readDirectory(SerialPort& port) {
         listing.failure = DirectoryFailure::NoAck;
     }
     return listing;
-}
-
-std::uint8_t toBcd(int value) {
-    const int twoDigits = ((value % 100) + 100) % 100;
-    return static_cast<std::uint8_t>(((twoDigits / 10) << 4) | (twoDigits % 10));
-}
-
-int fromBcd(std::uint8_t bcd) {
-    return (bcd >> 4) * 10 + (bcd & 0x0F);
 }
 
 bool setClock(SerialPort& port, const platform::LocalTime& time) {

@@ -30,9 +30,6 @@ DirectoryListing readDirectory(SerialPort& port);
 
 // --- Clock (CmdSetClock) --------------------------------------------------------------------
 
-std::uint8_t toBcd(int value);
-int fromBcd(std::uint8_t bcd);
-
 // Sends 05 and second, minute, hour, day, month, year mod 100 as BCD, each in its own write,
 // then waits for the reply byte; true only if that byte is 0x0E.
 bool setClock(SerialPort& port, const platform::LocalTime& time);

@@ -5,6 +5,7 @@
 #include "link/BlockLink.h"
 #include "link/ConfigFrame.h"
 #include "link/LinkExchanges.h"
+#include "link/Messages.h"
 
 namespace kelvra {
 
@@ -85,10 +86,10 @@ void LinkMonitor::greetPort(int index) {
             closePort(opened.port);
             return;
         case HelloFailure::NoParameters:
-            host_.fatalLinkError("Cannot read parameters");
+            host_.fatalLinkError(messages::kCannotReadParameters);
             return;
         case HelloFailure::NoAck:
-            host_.fatalLinkError("No Acknowledge");
+            host_.fatalLinkError(messages::kNoAcknowledge);
             return;
     }
 
@@ -136,7 +137,7 @@ bool LinkMonitor::pingBlock(CBlockPort& slot) {
 void LinkMonitor::setBlockClock() {
     clockSet_ = true;
     if (!setClock(*slotA_.handle, clock_.localTime())) {
-        host_.fatalLinkError("No Acknowledge T1");
+        host_.fatalLinkError(messages::kNoAcknowledgeT1);
     }
 }
 

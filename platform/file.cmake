@@ -1,4 +1,5 @@
 add_library(kelvra_platform_file STATIC)
+target_include_directories(kelvra_platform_file PUBLIC ${PROJECT_SOURCE_DIR})
 if(WIN32)
     target_sources(kelvra_platform_file PRIVATE
         ${CMAKE_CURRENT_SOURCE_DIR}/win32/Win32OutputFile.cpp

@@ -1,6 +1,7 @@
 add_library(kelvra_platform_serial STATIC
     ${CMAKE_CURRENT_SOURCE_DIR}/serial/PortNames.cpp
 )
+target_include_directories(kelvra_platform_serial PUBLIC ${PROJECT_SOURCE_DIR})
 if(WIN32)
     target_sources(kelvra_platform_serial PRIVATE
         ${CMAKE_CURRENT_SOURCE_DIR}/win32/Win32SerialPort.cpp

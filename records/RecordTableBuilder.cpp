@@ -2,7 +2,8 @@
 
 #include <utility>
 
-#include "link/LinkExchanges.h"
+#include "link/Bcd.h"
+#include "link/FirmwareRules.h"
 
 namespace kelvra {
 
@@ -14,15 +15,14 @@ std::uint8_t bcdValue(std::uint8_t bcd) {
     return static_cast<std::uint8_t>(fromBcd(bcd));
 }
 
-// Blocks before firmware 6 do not store rate and length: their records are fixed.
 void applyRecordFormat(RecordInfo& row, const DirEntry& entry, int firmware) {
-    const int major = firmware / 10;
-    if (major >= 6) {
+    if (storesRecordFormat(firmware)) {
         row.sampleRate = entry.sampleRate;
         row.duration = entry.duration;
     } else {
-        row.duration = 120;
-        row.sampleRate = major == 5 ? 21362 : 21333;
+        const RecordFormat fixed = fixedRecordFormat(firmware);
+        row.sampleRate = fixed.sampleRate;
+        row.duration = fixed.duration;
     }
 }
 

@@ -3,14 +3,14 @@
 #include <fstream>
 #include <vector>
 
-#include "platform/dialog/AppIcon.h"
+#include "resources/AppIcon.h"
 
 int main(int argc, char** argv) {
     if (argc != 2) {
         std::fprintf(stderr, "usage: %s <output.ico>\n", argv[0]);
         return 2;
     }
-    std::vector<std::uint8_t> bytes = kelvra::platform::appIconFile();
+    std::vector<std::uint8_t> bytes = kelvra::appIconFile();
     std::ofstream out(argv[1], std::ios::binary | std::ios::trunc);
     out.write(reinterpret_cast<const char*>(bytes.data()),
               static_cast<std::streamsize>(bytes.size()));

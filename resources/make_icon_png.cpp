@@ -5,7 +5,7 @@
 #include <cstdlib>
 #include <vector>
 
-#include "platform/dialog/AppIcon.h"
+#include "resources/AppIcon.h"
 
 int main(int argc, char** argv) {
     const int size = argc == 3 ? std::atoi(argv[1]) : 0;
@@ -13,7 +13,7 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "usage: %s <size 16..512> <output.png>\n", argv[0]);
         return 2;
     }
-    const std::vector<std::uint32_t> pixels = kelvra::platform::appIconPixels(size);
+    const std::vector<std::uint32_t> pixels = kelvra::appIconPixels(size);
     QImage image(size, size, QImage::Format_RGB32);
     for (int y = 0; y < size; ++y) {
         for (int x = 0; x < size; ++x) {

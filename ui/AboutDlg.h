@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/dialog/Framework.h"
+#include "resources/ResourceIds.h"
 
 namespace kelvra {
 

@@ -5,6 +5,7 @@
 #include "download/DownloadQueue.h"
 #include "download/Recovery.h"
 #include "link/LinkExchanges.h"
+#include "link/Messages.h"
 #include "records/DirEntry.h"
 #include "records/RecordListLine.h"
 #include "records/RecordTableBuilder.h"
@@ -140,13 +141,13 @@ void CMainDlg::RefreshRecordList() {
             case DirectoryFailure::None:
                 break;
             case DirectoryFailure::NotWritten:
-                fatalLinkError("Unable to write communication port1");
+                fatalLinkError(messages::kUnableToWritePort1);
                 return;
             case DirectoryFailure::ShortEntry:
-                fatalLinkError("Unable to read communication port");
+                fatalLinkError(messages::kUnableToReadPort);
                 return;
             case DirectoryFailure::NoAck:
-                fatalLinkError("No Acknowledge");
+                fatalLinkError(messages::kNoAcknowledge);
                 return;
         }
     }
@@ -157,13 +158,14 @@ void CMainDlg::RefreshRecordList() {
         list.InsertString(i, recordListLine(table.row(i)));
     }
     if (table.rowCount() > kRecordRows) {
-        AfxMessageBox("More than 320 records: the latest ones are not listed");
+        AfxMessageBox(messages::kTooManyRecordsListed);
     }
 }
 
 void CMainDlg::OnClearMemory() {
     // The box let timer 1 run: a fatal message may have asked the window to close meanwhile.
-    if (AfxMessageBox("Вы уверены?", MB_OKCANCEL) != IDOK || closing_ || job.transferActive()) {
+    if (AfxMessageBox(messages::kAreYouSure, MB_OKCANCEL) != IDOK || closing_ ||
+        job.transferActive()) {
         return;
     }
     bool lastWritten = true;
@@ -174,12 +176,12 @@ void CMainDlg::OnClearMemory() {
         lastWritten = sendClearMemory(*slotB.handle);
     }
     if (!lastWritten) {
-        fatalLinkError("Unable to write communication port");
+        fatalLinkError(messages::kUnableToWritePort);
         return;
     }
     for (CBlockPort* block : {&slotA, &slotB}) {
         if (block->present && !awaitClearMemoryAck(*block->handle)) {
-            fatalLinkError("No Acknowledge");
+            fatalLinkError(messages::kNoAcknowledge);
             return;
         }
     }
@@ -201,7 +203,7 @@ void CMainDlg::OnRecordListDblClk() {
         return;
     }
     const unsigned changesBefore = monitor_.slotChanges();
-    if (AfxMessageBox("Удалить?", MB_OKCANCEL) != IDOK || closing_) {
+    if (AfxMessageBox(messages::kDeleteQuestion, MB_OKCANCEL) != IDOK || closing_) {
         return;
     }
     // Timer 1 ran while the question was open; if it placed or lost a block, the line the
@@ -255,10 +257,10 @@ void CMainDlg::OnReadSelected() {
         return;
     }
     if (selected > kQueueCapacity) {
-        AfxMessageBox("Too many records selected: at most 160 can be read at once");
+        AfxMessageBox(messages::kTooManyRecordsSelected);
         return;
     }
-    const auto folder = BrowseForFolder("Выберите папку для сохранения");
+    const auto folder = BrowseForFolder(messages::kChooseFolder);
     if (!folder) {
         return;
     }
@@ -339,7 +341,7 @@ void CMainDlg::onRecoveryTick() {
 
 void CMainDlg::giveUpRecovery() {
     KillTimer(kRecoveryTimer);
-    AfxMessageBox("Unable to read communication port");
+    AfxMessageBox(messages::kUnableToReadPort);
     restoreIdleControls();
     job.recoveryPending = false;
     slotA.bytesLeft = 0;

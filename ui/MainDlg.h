@@ -11,6 +11,7 @@
 #include "platform/dialog/Framework.h"
 #include "platform/serial/SerialPort.h"
 #include "records/RecordInfo.h"
+#include "resources/ResourceIds.h"
 
 namespace kelvra {
 

@@ -4,6 +4,7 @@
 #include <iterator>
 
 #include "link/BlockLink.h"
+#include "link/FirmwareRules.h"
 #include "link/LinkExchanges.h"
 #include "ui/SessionTable.h"
 

@@ -7,6 +7,7 @@
 #include "link/ConfigFrame.h"
 #include "platform/dialog/Framework.h"
 #include "platform/serial/SerialPort.h"
+#include "resources/ResourceIds.h"
 
 namespace kelvra {
 

@@ -2,16 +2,9 @@
 
 #include <cstdio>
 
-#include "link/LinkExchanges.h"
+#include "link/Bcd.h"
 
 namespace kelvra {
-
-std::uint32_t sessionStride(int firmware) {
-    const std::uint32_t seconds = firmware < 60 ? 120 : 180;
-    const std::uint32_t sampleRate = firmware < 50 ? 21333 : 21362;
-    const std::uint32_t sectors = (seconds * sampleRate * 2) >> 9;
-    return 4 * sectors + 6;
-}
 
 std::string sessionLine(int index, const std::uint8_t* header) {
     char line[96];

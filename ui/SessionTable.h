@@ -8,10 +8,6 @@ namespace kelvra {
 inline constexpr int kSessionLines = 40;
 inline constexpr std::uint32_t kFirstSessionSector = 2;
 
-// Sectors between two session headers in a block's memory: four records of the fixed length
-// that blocks of this firmware version assume, and six sectors more.
-std::uint32_t sessionStride(int firmware);
-
 // The list line of session `index` from the first 32 bytes of its header sector.
 std::string sessionLine(int index, const std::uint8_t* header);
 

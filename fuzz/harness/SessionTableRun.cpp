@@ -8,6 +8,7 @@
 #include "fuzz/harness/StreamPort.h"
 #include "link/LinkBytes.h"
 #include "platform/headless/DialogDriver.h"
+#include "resources/KelvraResources.h"
 #include "tools/blocksim/VirtualClock.h"
 #include "ui/ParamSet.h"
 #include "ui/SessionTable.h"
@@ -73,6 +74,7 @@ Findings runSessionTable(std::span<const std::uint8_t> input) {
     blocksim::VirtualClock clock;
     ReplyStream replies(input, clock);
     StreamPort port(replies);
+    platform::UseResources(kelvraResources());
     CParamSet dialog([&port]() -> platform::SerialPort* { return &port; });
     driver.open(dialog);
     driver.click(dialog, IDC_SESSIONS);

@@ -11,6 +11,7 @@
 #include "fuzz/harness/StreamSerialBackend.h"
 #include "platform/dialog/WorkerThread.h"
 #include "platform/headless/DialogDriver.h"
+#include "resources/KelvraResources.h"
 #include "tools/blocksim/VirtualClock.h"
 #include "ui/MainDlg.h"
 
@@ -77,6 +78,7 @@ Findings Station::run() {
                    ? platform::IDCANCEL
                    : platform::IDOK;
     });
+    platform::UseResources(kelvraResources());
     window_ = std::make_unique<CMainDlg>(backend_, clock_);
     driver_.open(*window_);
 

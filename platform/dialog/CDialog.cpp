@@ -4,7 +4,7 @@
 #include <vector>
 
 #include "platform/dialog/CWinApp.h"
-#include "platform/dialog/DialogTemplate.h"
+#include "platform/dialog/ResourceTable.h"
 #include "platform/dialog/backend/Backend.h"
 #include "platform/dialog/backend/DialogAccess.h"
 #include "platform/dialog/backend/NativeDialog.h"

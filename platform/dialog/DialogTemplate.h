@@ -4,10 +4,12 @@
 #include <span>
 #include <string_view>
 
-// Dialog templates as data: the same windows that resources/kelvra.rc describes for Windows,
-// laid out by the Qt and headless backends. Positions are in dialog units; styles carry the
-// Windows style bits so both descriptions can be compared bit for bit.
+// Dialog templates as data: an application's windows as its resource script describes them for
+// Windows, laid out by the Qt and headless backends. Positions are in dialog units; styles carry
+// the Windows style bits.
 namespace kelvra::platform {
+
+inline constexpr int IDC_STATIC = -1;  // a control that nothing addresses
 
 enum class ControlKind {
     PushButton,
@@ -75,14 +77,5 @@ struct DialogTemplate {
 
     const ControlTemplate* control(int controlId) const;
 };
-
-// The template with this resource ID, or nullptr.
-const DialogTemplate* findDialogTemplate(int templateId);
-
-// All dialog templates of the application, in resource ID order.
-std::span<const DialogTemplate* const> allDialogTemplates();
-
-// The string table entry with this ID (UTF-8), or an empty view.
-std::string_view findStringResource(int stringId);
 
 }  // namespace kelvra::platform

@@ -6,7 +6,7 @@
 #include "platform/dialog/FolderPicker.h"
 #include "platform/dialog/MessageBox.h"
 #include "platform/dialog/MessageMap.h"
-#include "platform/dialog/ResourceIds.h"
+#include "platform/dialog/ResourceTable.h"
 #include "platform/dialog/Resources.h"
 #include "platform/dialog/WinDefs.h"
 #include "platform/dialog/WorkerThread.h"

@@ -1,5 +1,7 @@
+#include <map>
 #include <memory>
 
+#include "platform/dialog/ResourceTable.h"
 #include "platform/dialog/backend/Backend.h"
 #include "platform/dialog/backend/PosixProcess.h"
 #include "platform/headless/HeadlessDesktop.h"
@@ -81,8 +83,11 @@ bool changeCurrentDirectory(std::string_view path) {
 }
 
 IconHandle loadIcon(int iconId) {
-    static const IconResource kAppIcon{128};
-    return iconId == kAppIcon.id ? &kAppIcon : nullptr;
+    static std::map<int, IconResource> icons;
+    if (drawIconResource(iconId, 16).empty()) {
+        return nullptr;
+    }
+    return &icons.try_emplace(iconId, IconResource{iconId}).first->second;
 }
 
 std::string loadString(int stringId) {

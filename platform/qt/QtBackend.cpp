@@ -7,8 +7,7 @@
 
 #include <map>
 
-#include "platform/dialog/AppIcon.h"
-#include "platform/dialog/DialogTemplate.h"
+#include "platform/dialog/ResourceTable.h"
 #include "platform/dialog/backend/Backend.h"
 #include "platform/dialog/backend/CallCarrier.h"
 #include "platform/dialog/backend/DialogAccess.h"
@@ -42,8 +41,8 @@ CallCarrier& carrier() {
     return instance;
 }
 
-QImage iconImage(int size) {
-    std::vector<std::uint32_t> pixels = appIconPixels(size);
+QImage iconImage(int iconId, int size) {
+    std::vector<std::uint32_t> pixels = drawIconResource(iconId, size);
     QImage image(size, size, QImage::Format_RGB32);
     for (int y = 0; y < size; ++y) {
         for (int x = 0; x < size; ++x) {
@@ -116,13 +115,13 @@ bool changeCurrentDirectory(std::string_view path) {
 
 IconHandle loadIcon(int iconId) {
     static std::map<int, IconResource> icons;
-    if (iconId != 128) {
+    if (drawIconResource(iconId, 16).empty()) {
         return nullptr;
     }
     auto [it, added] = icons.try_emplace(iconId, IconResource{iconId, QIcon()});
     if (added) {
-        it->second.icon.addPixmap(QPixmap::fromImage(iconImage(32)));
-        it->second.icon.addPixmap(QPixmap::fromImage(iconImage(16)));
+        it->second.icon.addPixmap(QPixmap::fromImage(iconImage(iconId, 32)));
+        it->second.icon.addPixmap(QPixmap::fromImage(iconImage(iconId, 16)));
     }
     return &it->second;
 }

@@ -23,6 +23,7 @@
 #include "platform/dialog/backend/DialogAccess.h"
 #include "platform/qt/QtDialogAccess.h"
 #include "platform/serial/SerialPort.h"
+#include "resources/KelvraResources.h"
 
 namespace kelvra::test {
 
@@ -60,6 +61,7 @@ QtStation::QtStation(const std::string& scenarioJson)
     if (!simulator_->waitReady()) {
         throw std::runtime_error("kelvra-blocksim did not publish its blocks");
     }
+    platform::UseResources(kelvraResources());
     window_ = std::make_unique<CMainDlg>(platform::systemSerialBackend(), platform::systemClock());
 }
 

@@ -6,6 +6,7 @@
 #include "platform/clock/Clock.h"
 #include "platform/dialog/WorkerThread.h"
 #include "platform/serial/SerialPort.h"
+#include "resources/KelvraResources.h"
 #include "tests/support/ScenarioFile.h"
 
 namespace kelvra::test {
@@ -29,6 +30,7 @@ PtyStation::PtyStation(const Options& options)
         throw std::runtime_error("kelvra-blocksim did not publish its blocks");
     }
     driver_ = std::make_unique<platform::headless::DialogDriver>();
+    platform::UseResources(kelvraResources());
     window_ = std::make_unique<CMainDlg>(platform::systemSerialBackend(), platform::systemClock());
     driver_->open(*window_);
 }

@@ -1,4 +1,5 @@
 #include "tests/support/StationFixture.h"
+#include "resources/KelvraResources.h"
 
 namespace kelvra::test {
 
@@ -43,6 +44,7 @@ void StationFixture::addBlock(int com, blocksim::BlockSetup setup) {
 }
 
 void StationFixture::start() {
+    platform::UseResources(kelvraResources());
     window = std::make_unique<CMainDlg>(backend, clock);
     driver.open(*window);
 }

@@ -1,5 +1,5 @@
-// The Windows resources (resources/kelvra.rc) against the dialog templates that the Qt and
-// headless backends lay out, the string table, the version record and the icon file.
+// Kelvra's resources: the dialog templates and strings as the Windows build's generated script
+// carries them, the hand-written script's version record and icon, and the icon file.
 #include <gtest/gtest.h>
 
 #include <cctype>
@@ -12,9 +12,10 @@
 #include <string>
 #include <vector>
 
-#include "platform/dialog/AppIcon.h"
-#include "platform/dialog/DialogTemplate.h"
-#include "platform/dialog/ResourceIds.h"
+#include "resources/AppIcon.h"
+#include "resources/KelvraResources.h"
+#include "resources/RcScript.h"
+#include "resources/ResourceIds.h"
 
 namespace kelvra::platform {
 namespace {
@@ -118,34 +119,10 @@ std::vector<Token> expandVersionMacros(const std::vector<Token>& tokens) {
     return expanded;
 }
 
+// The generated script writes styles as numbers; only NOT names the bits CONTROL adds itself.
 const std::map<std::string, std::uint32_t> kStyleNames = {
-    {"WS_POPUP", 0x80000000},
     {"WS_CHILD", 0x40000000},
     {"WS_VISIBLE", 0x10000000},
-    {"WS_CAPTION", 0x00C00000},
-    {"WS_BORDER", 0x00800000},
-    {"WS_VSCROLL", 0x00200000},
-    {"WS_SYSMENU", 0x00080000},
-    {"WS_MINIMIZEBOX", 0x00020000},
-    {"WS_GROUP", 0x00020000},
-    {"WS_TABSTOP", 0x00010000},
-    {"DS_SETFONT", 0x40},
-    {"DS_MODALFRAME", 0x80},
-    {"DS_CENTER", 0x800},
-    {"WS_EX_APPWINDOW", 0x00040000},
-    {"BS_PUSHBUTTON", 0},
-    {"BS_GROUPBOX", 7},
-    {"SS_LEFT", 0},
-    {"SS_ICON", 3},
-    {"SS_WHITERECT", 6},
-    {"SS_NOTIFY", 0x100},
-    {"SS_SUNKEN", 0x1000},
-    {"ES_LEFT", 0},
-    {"ES_AUTOHSCROLL", 0x80},
-    {"LBS_NOTIFY", 1},
-    {"LBS_SORT", 2},
-    {"LBS_MULTIPLESEL", 8},
-    {"LBS_USETABSTOPS", 0x80},
 };
 
 class RcParser {
@@ -176,8 +153,10 @@ public:
             }
             Token name = next();
             auto known = kStyleNames.find(name.text);
-            EXPECT_NE(known, kStyleNames.end()) << "unknown style " << name.text;
-            std::uint32_t bits = known != kStyleNames.end() ? known->second : 0;
+            std::uint32_t bits =
+                known != kStyleNames.end()
+                    ? known->second
+                    : static_cast<std::uint32_t>(std::stoul(name.text, nullptr, 0));
             value = negate ? (value & ~bits) : (value | bits);
             if (atEnd() || peek().text != "|") {
                 break;
@@ -292,9 +271,38 @@ RcFile parseRc(const std::string& source) {
     return rc;
 }
 
-const RcFile& resources() {
+// The hand-written script: icon, manifest and version record.
+const RcFile& handWritten() {
     static const RcFile rc = parseRc(readFile(kResources / "kelvra.rc"));
     return rc;
+}
+
+// What kelvra-make-rc writes for the Windows build: the dialogs and the string table.
+const RcFile& generated() {
+    static const RcFile rc = parseRc(resourceScript(kelvraResources()));
+    return rc;
+}
+
+std::span<const DialogTemplate* const> allDialogTemplates() {
+    return kelvraResources().dialogs;
+}
+
+const DialogTemplate* kelvraTemplate(int templateId) {
+    for (const DialogTemplate* tmpl : allDialogTemplates()) {
+        if (tmpl->id == templateId) {
+            return tmpl;
+        }
+    }
+    return nullptr;
+}
+
+std::string_view kelvraString(int stringId) {
+    for (const StringResource& entry : kelvraResources().strings) {
+        if (entry.id == stringId) {
+            return entry.text;
+        }
+    }
+    return {};
 }
 
 std::string className(ControlKind kind) {
@@ -312,8 +320,8 @@ std::string className(ControlKind kind) {
     return {};
 }
 
-TEST(DialogResources, EveryTemplateMatchesTheResourceScriptControlForControl) {
-    const RcFile& rc = resources();
+TEST(DialogResources, GeneratedScriptMatchesEveryTemplateControlForControl) {
+    const RcFile& rc = generated();
     ASSERT_EQ(rc.dialogs.size(), allDialogTemplates().size());
     for (const DialogTemplate* tmpl : allDialogTemplates()) {
         SCOPED_TRACE(tmpl->id);
@@ -345,7 +353,7 @@ TEST(DialogResources, EveryTemplateMatchesTheResourceScriptControlForControl) {
 }
 
 TEST(DialogResources, MainWindowHasItsControlsInTabOrderWithTheirRoles) {
-    const DialogTemplate* main = findDialogTemplate(IDD_MAIN_DIALOG);
+    const DialogTemplate* main = kelvraTemplate(IDD_MAIN_DIALOG);
     ASSERT_NE(main, nullptr);
     std::vector<int> ids;
     for (const ControlTemplate& control : main->controls) {
@@ -371,7 +379,7 @@ TEST(DialogResources, MainWindowHasItsControlsInTabOrderWithTheirRoles) {
 }
 
 TEST(DialogResources, FactorySetupHasNoOkOrCancelButtonAndASortedSessionList) {
-    const DialogTemplate* setup = findDialogTemplate(IDD_PARAMSET);
+    const DialogTemplate* setup = kelvraTemplate(IDD_PARAMSET);
     ASSERT_NE(setup, nullptr);
     EXPECT_EQ(setup->caption, "Factory Setup");
     EXPECT_EQ(setup->control(1), nullptr);
@@ -379,7 +387,7 @@ TEST(DialogResources, FactorySetupHasNoOkOrCancelButtonAndASortedSessionList) {
     EXPECT_EQ(setup->controls.front().id, IDC_FACTORY_YEAR);
     EXPECT_NE(setup->control(IDC_FACTORY_YEAR)->style & style::kEsAutoHScroll, 0u);
     EXPECT_NE(setup->control(IDC_SESSION_LIST)->style & style::kLbsSort, 0u);
-    const DialogTemplate* about = findDialogTemplate(IDD_ABOUTBOX);
+    const DialogTemplate* about = kelvraTemplate(IDD_ABOUTBOX);
     ASSERT_NE(about, nullptr);
     for (const ControlTemplate& control : about->controls) {
         EXPECT_NE(control.kind, ControlKind::PushButton);
@@ -387,15 +395,15 @@ TEST(DialogResources, FactorySetupHasNoOkOrCancelButtonAndASortedSessionList) {
 }
 
 TEST(DialogResources, StringTableHoldsTheAboutItem) {
-    EXPECT_EQ(resources().strings,
-              (std::map<int, std::string>{{IDS_ABOUTBOX, std::string(findStringResource(101))}}));
-    EXPECT_EQ(findStringResource(IDS_ABOUTBOX),
+    EXPECT_EQ(generated().strings,
+              (std::map<int, std::string>{{IDS_ABOUTBOX, std::string(kelvraString(101))}}));
+    EXPECT_EQ(kelvraString(IDS_ABOUTBOX),
               "&\xD0\x9E \xD0\xBF\xD1\x80\xD0\xBE\xD0\xB3\xD1\x80\xD0\xB0\xD0\xBC\xD0\xBC\xD0\xB5");
 }
 
 TEST(DialogResources, VersionRecordNamesOrvexVersion1007AndRussianCodePage1251) {
     std::vector<std::string> words;
-    for (const Token& token : resources().versionTokens) {
+    for (const Token& token : handWritten().versionTokens) {
         if (token.text != ",") {
             words.push_back(token.text);
         }
@@ -431,7 +439,7 @@ std::uint32_t le(const std::string& bytes, std::size_t at, int size) {
 }
 
 TEST(DialogResources, IconFileIsTheDrawingAt32And16PixelsWith24BitsPerPixel) {
-    EXPECT_EQ(resources().iconLines, std::vector<std::string>{"128 ICON kelvra.ico"});
+    EXPECT_EQ(handWritten().iconLines, std::vector<std::string>{"128 ICON kelvra.ico"});
     std::string file = readFile(kResources / "kelvra.ico");
     std::vector<std::uint8_t> drawn = appIconFile();
     ASSERT_EQ(file, std::string(drawn.begin(), drawn.end()))

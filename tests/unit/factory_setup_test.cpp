@@ -2,6 +2,7 @@
 
 #include <functional>
 
+#include "link/FirmwareRules.h"
 #include "tests/support/StationFixture.h"
 #include "ui/SessionTable.h"
 

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "link/Bcd.h"
 #include "link/LinkExchanges.h"
 #include "tests/support/ScriptedPort.h"
 

@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/dialog/ResourceIds.h"
+#include "resources/ResourceIds.h"
 
 namespace {
 

@@ -1,10 +1,8 @@
 #pragma once
 
-// Resource and control identifiers of Kelvra's windows. resources/kelvra.rc uses the same
-// numbers; the dialog template test holds both to them.
+// Resource and control identifiers of Kelvra's windows: the resource table and the Windows
+// resource script generated from it use these numbers.
 namespace kelvra {
-
-inline constexpr int IDC_STATIC = -1;  // a control that nothing addresses
 
 inline constexpr int IDD_ABOUTBOX = 100;     // About box
 inline constexpr int IDS_ABOUTBOX = 101;     // "&О программе", the system-menu item

@@ -1,9 +1,9 @@
-#include "platform/dialog/AppIcon.h"
+#include "resources/AppIcon.h"
 
 #include <cmath>
 #include <numbers>
 
-namespace kelvra::platform {
+namespace kelvra {
 
 namespace {
 
@@ -129,4 +129,4 @@ std::vector<std::uint8_t> appIconFile() {
     return out;
 }
 
-}  // namespace kelvra::platform
+}  // namespace kelvra

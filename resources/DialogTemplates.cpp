@@ -1,14 +1,20 @@
 #include <array>
 
 #include "kelvra/Version.h"
-#include "platform/dialog/DialogTemplate.h"
-#include "platform/dialog/ResourceIds.h"
+#include "resources/AppIcon.h"
+#include "resources/KelvraResources.h"
+#include "resources/ResourceIds.h"
 
-namespace kelvra::platform {
+namespace kelvra {
 
 namespace {
 
-using namespace style;
+using platform::ControlKind;
+using platform::ControlTemplate;
+using platform::DialogTemplate;
+using platform::IDC_STATIC;
+using platform::StringResource;
+using namespace platform::style;
 
 constexpr std::uint32_t kChild = kWsChild | kWsVisible;
 constexpr std::uint32_t kButton = kChild | kBsPushButton | kWsTabStop;
@@ -78,46 +84,20 @@ constexpr DialogTemplate kParamSet{IDD_PARAMSET, "Factory Setup",  319, 111, kBo
 
 constexpr std::array<const DialogTemplate*, 3> kTemplates = {&kAbout, &kMain, &kParamSet};
 
-struct StringResource {
-    int id;
-    std::string_view text;
-};
-
 constexpr StringResource kStrings[] = {
     {IDS_ABOUTBOX, "&О программе"},
 };
 
+std::vector<std::uint32_t> drawIcon(int iconId, int size) {
+    return iconId == IDR_MAINFRAME ? appIconPixels(size) : std::vector<std::uint32_t>{};
+}
+
+constexpr platform::ResourceTable kResources{kTemplates, kStrings, &drawIcon};
+
 }  // namespace
 
-const ControlTemplate* DialogTemplate::control(int controlId) const {
-    for (const ControlTemplate& item : controls) {
-        if (item.id == controlId && controlId != IDC_STATIC) {
-            return &item;
-        }
-    }
-    return nullptr;
+const platform::ResourceTable& kelvraResources() {
+    return kResources;
 }
 
-const DialogTemplate* findDialogTemplate(int templateId) {
-    for (const DialogTemplate* tmpl : kTemplates) {
-        if (tmpl->id == templateId) {
-            return tmpl;
-        }
-    }
-    return nullptr;
-}
-
-std::span<const DialogTemplate* const> allDialogTemplates() {
-    return kTemplates;
-}
-
-std::string_view findStringResource(int stringId) {
-    for (const StringResource& entry : kStrings) {
-        if (entry.id == stringId) {
-            return entry.text;
-        }
-    }
-    return {};
-}
-
-}  // namespace kelvra::platform
+}  // namespace kelvra

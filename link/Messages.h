@@ -1,0 +1,34 @@
+#pragma once
+
+// Every message the system shows the user (its boxes and the folder picker's title), in one
+// table. It sits in the lowest layer so that the link, the download and the windows name their
+// texts from the same place.
+namespace kelvra::messages {
+
+// Discovery and the link monitor.
+inline constexpr const char* kCannotReadParameters = "Cannot read parameters";
+inline constexpr const char* kNoAcknowledge = "No Acknowledge";
+inline constexpr const char* kNoAcknowledgeT1 = "No Acknowledge T1";
+
+// Listing, deleting and clearing.
+inline constexpr const char* kUnableToWritePort = "Unable to write communication port";
+inline constexpr const char* kUnableToWritePort1 = "Unable to write communication port1";
+inline constexpr const char* kUnableToReadPort = "Unable to read communication port";
+inline constexpr const char* kTooManyRecordsListed =
+    "More than 320 records: the latest ones are not listed";
+inline constexpr const char* kAreYouSure = "Вы уверены?";
+inline constexpr const char* kDeleteQuestion = "Удалить?";
+
+// Downloading.
+inline constexpr const char* kChooseFolder = "Выберите папку для сохранения";
+inline constexpr const char* kTooManyRecordsSelected =
+    "Too many records selected: at most 160 can be read at once";
+// Preceded by "Line <n>", and followed by " (and <k> more lines)" when there are more.
+inline constexpr const char* kRecordTooLong =
+    ": the record is too long for a WAV file and is not read";
+inline constexpr const char* kUnableToCreateFile = "Unable to create file";
+inline constexpr const char* kUnableToWriteFile = "Unable to write file";
+inline constexpr const char* kUnableToWritePortA2 = "Unable to write communication port A2";
+inline constexpr const char* kUnableToWritePortB2 = "Unable to write communication port B2";
+
+}  // namespace kelvra::messages
