@@ -22,8 +22,8 @@ add_library(kelvra_platform_dialog_core OBJECT
 )
 if(NOT WIN32)
     target_sources(kelvra_platform_dialog_core PRIVATE
-        ${KELVRA_DIALOG_DIR}/CallCarrier.cpp
-        ${KELVRA_DIALOG_DIR}/PosixProcess.cpp
+        ${KELVRA_DIALOG_DIR}/backend/CallCarrier.cpp
+        ${KELVRA_DIALOG_DIR}/backend/PosixProcess.cpp
     )
 endif()
 target_link_libraries(kelvra_platform_dialog_core PUBLIC

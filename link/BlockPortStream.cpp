@@ -1,3 +1,4 @@
+// CBlockPort's read stream: one record's sectors in basic stream, addressed or batch mode.
 #include <cstring>
 
 #include "link/BlockLink.h"
