@@ -18,43 +18,45 @@
 #include "platform/dialog/Framework.h"
 #include "platform/qt/QtControls.h"
 #include "platform/qt/QtDialogAccess.h"
+#include "tests/support/FrameworkTemplates.h"
 
 namespace kelvra::platform {
 namespace {
 
 using qtui::dialogControl;
 using qtui::dialogWidget;
+using namespace kelvra::test;
 
-class MainWindow : public CDialog {
+class Form : public CDialog {
 public:
-    MainWindow() : CDialog(IDD_MAIN_DIALOG) {}
+    Form() : CDialog(IDD_FORM) {}
 
     std::vector<std::string> events;
     int ticks = 0;
     int boxAnswer = 0;
-    std::function<void()> onRead;
+    std::function<void()> onStart;
 
 protected:
     bool OnInitDialog() override {
         CDialog::OnInitDialog();
-        SetIcon(LoadIconResource(IDR_MAINFRAME), true);
+        SetIcon(LoadIconResource(IDI_FORM), true);
         AppendSystemMenu(MF_SEPARATOR);
-        AppendSystemMenu(MF_STRING, IDM_ABOUTBOX, LoadStringResource(IDS_ABOUTBOX));
-        CListBox list = GetListBox(IDC_RECORD_LIST);
+        AppendSystemMenu(MF_STRING, IDM_SHOW_BOX, LoadStringResource(IDS_SHOW_BOX));
+        CListBox list = GetListBox(IDC_LINES);
         list.SetTabStops(45);
-        list.InsertString(-1, " 5/ 3/2018\t14:07:09\tЗапись 1\tA_B");
-        list.InsertString(-1, "\t\tЗапись 2\tA_B");
-        list.InsertString(-1, " 6/ 3/2018\t09:00:00\tЗапись 1\tA");
+        list.InsertString(-1, "первая\t10\tСтрока 1\tA_B");
+        list.InsertString(-1, "\t\tСтрока 2\tA_B");
+        list.InsertString(-1, "третья\t30\tСтрока 3\tA");
         return true;
     }
 
     const MessageMap& GetMessageMap() const override {
         static constexpr MessageMapEntry kEntries[] = {
-            onTimer<&MainWindow::OnTimer>(),
-            onBnClicked<&MainWindow::OnReadSelected>(IDC_READ_SELECTED),
-            onStnDblClk<&MainWindow::OnSerialA>(IDC_SERIAL_A),
-            onLbnSelChange<&MainWindow::OnSelChange>(IDC_RECORD_LIST),
-            onLbnDblClk<&MainWindow::OnListDblClk>(IDC_RECORD_LIST),
+            onTimer<&Form::OnTimer>(),
+            onBnClicked<&Form::OnStart>(IDC_START),
+            onStnDblClk<&Form::OnNameA>(IDC_NAME_A),
+            onLbnSelChange<&Form::OnSelChange>(IDC_LINES),
+            onLbnDblClk<&Form::OnListDblClk>(IDC_LINES),
         };
         static constexpr MessageMap kMap{kEntries};
         return kMap;
@@ -62,16 +64,16 @@ protected:
 
 private:
     void OnTimer(unsigned) { ++ticks; }
-    void OnReadSelected() {
-        events.push_back("read");
-        if (onRead) {
-            onRead();
+    void OnStart() {
+        events.push_back("start");
+        if (onStart) {
+            onStart();
         }
     }
-    void OnSerialA() { events.push_back("serial A"); }
+    void OnNameA() { events.push_back("name A"); }
     void OnSelChange() { events.push_back("selchange"); }
     void OnListDblClk() {
-        events.push_back("dblclk " + std::to_string(GetListBox(IDC_RECORD_LIST).GetCaretIndex()));
+        events.push_back("dblclk " + std::to_string(GetListBox(IDC_LINES).GetCaretIndex()));
     }
 };
 
@@ -109,16 +111,19 @@ void answerBoxWhenUp(QMessageBox::StandardButton button, std::string* text = nul
     });
 }
 
-TEST(DialogQt, TemplateIsLaidOutInDialogUnitsOfTheFont) {
-    MainWindow main;
-    runWith(main, [&](QWidget* window) {
+class DialogQt : public FrameworkTest {};
+
+TEST_F(DialogQt, TemplateIsLaidOutInDialogUnitsOfTheFont) {
+    const DialogTemplate* tmpl = findDialogTemplate(IDD_FORM);
+    ASSERT_NE(tmpl, nullptr);
+    Form form;
+    runWith(form, [&](QWidget* window) {
         // Every control keeps its place relative to the window: x = du * baseX / 4 and
         // y = du * baseY / 8, with the window converted the same way.
-        const DialogTemplate* tmpl = findDialogTemplate(IDD_MAIN_DIALOG);
-        double unitX = window->width() / 329.0;
-        double unitY = window->height() / 185.0;
+        double unitX = window->width() / static_cast<double>(tmpl->cx);
+        double unitY = window->height() / static_cast<double>(tmpl->cy);
         for (const ControlTemplate& item : tmpl->controls) {
-            QWidget* control = item.id != IDC_STATIC ? dialogControl(main, item.id) : nullptr;
+            QWidget* control = item.id != IDC_STATIC ? dialogControl(form, item.id) : nullptr;
             if (control == nullptr) {
                 continue;
             }
@@ -128,98 +133,103 @@ TEST(DialogQt, TemplateIsLaidOutInDialogUnitsOfTheFont) {
             EXPECT_NEAR(control->width(), item.cx * unitX, 1.0);
             EXPECT_NEAR(control->height(), item.cy * unitY, 1.0);
         }
-        QWidget* read = dialogControl(main, IDC_READ_SELECTED);
-        QWidget* progress = dialogControl(main, IDC_PROGRESS);
-        EXPECT_EQ(qobject_cast<QPushButton*>(read)->text(), QString("Считать выбранное"));
+        QWidget* start = dialogControl(form, IDC_START);
+        QWidget* progress = dialogControl(form, IDC_BAR);
+        EXPECT_EQ(qobject_cast<QPushButton*>(start)->text(), QString("Выполнить выбранное"));
         EXPECT_TRUE(progress->isHidden());
-        EXPECT_EQ(window->windowTitle(), "Kelvra");
-        EXPECT_EQ(main.GetFocusedItem(), IDC_RECORD_LIST);
-        EXPECT_FALSE(window->windowIcon().isNull());
+        EXPECT_EQ(window->windowTitle(), QString("Проверочная форма"));
+        EXPECT_EQ(form.GetFocusedItem(), IDC_LINES);
+        // The icon is the table's drawing, its 0x00RRGGBB pixels in their colours.
+        QImage icon = window->windowIcon().pixmap(32, 32).toImage();
+        EXPECT_EQ(icon.size(), QSize(32, 32));
+        EXPECT_EQ(icon.pixelColor(0, 0), QColor(QRgb{kIconFrame}));
+        EXPECT_EQ(icon.pixelColor(16, 16), QColor(QRgb{kIconDiagonal}));
+        EXPECT_EQ(icon.pixelColor(20, 8), QColor(Qt::white));
         QTest::keyClick(window, Qt::Key_Escape);
     });
 }
 
-TEST(DialogQt, ClicksAndDoubleClicksReachTheTable) {
-    MainWindow main;
-    int result = runWith(main, [&](QWidget*) {
-        auto* list = qobject_cast<QListWidget*>(dialogControl(main, IDC_RECORD_LIST));
-        QTest::mouseClick(dialogControl(main, IDC_READ_SELECTED), Qt::LeftButton);
-        QTest::mouseDClick(dialogControl(main, IDC_SERIAL_A), Qt::LeftButton);
-        QTest::mouseDClick(dialogControl(main, IDC_FIRMWARE_A), Qt::LeftButton);  // no notify
+TEST_F(DialogQt, ClicksAndDoubleClicksReachTheTable) {
+    Form form;
+    int result = runWith(form, [&](QWidget*) {
+        auto* list = qobject_cast<QListWidget*>(dialogControl(form, IDC_LINES));
+        QTest::mouseClick(dialogControl(form, IDC_START), Qt::LeftButton);
+        QTest::mouseDClick(dialogControl(form, IDC_NAME_A), Qt::LeftButton);
+        QTest::mouseDClick(dialogControl(form, IDC_NOTE_A), Qt::LeftButton);  // no notify
         QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, rowCentre(list, 2));
         QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, rowCentre(list, 0));
-        CListBox box = main.GetListBox(IDC_RECORD_LIST);
+        CListBox box = form.GetListBox(IDC_LINES);
         EXPECT_EQ(box.GetSelCount(), 2);  // a click toggles: both stay selected
         std::array<int, 4> selected{};
         EXPECT_EQ(box.GetSelItems(4, selected.data()), 2);
         EXPECT_EQ(selected[0], 0);
         EXPECT_EQ(selected[1], 2);
         QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, rowCentre(list, 1));
-        dialogWidget(main)->close();
+        dialogWidget(form)->close();
     });
     EXPECT_EQ(result, IDCANCEL);
-    EXPECT_EQ(main.events, (std::vector<std::string>{"read", "serial A", "selchange", "selchange",
+    EXPECT_EQ(form.events, (std::vector<std::string>{"start", "name A", "selchange", "selchange",
                                                      "selchange", "dblclk 1"}));
 }
 
-TEST(DialogQt, EnterInTheListIsOkAndEnterOnAButtonPressesIt) {
-    MainWindow main;
-    int result = runWith(main, [&](QWidget* window) {
-        QWidget* read = dialogControl(main, IDC_READ_SELECTED);
-        read->setFocus();
-        QTest::keyClick(read, Qt::Key_Return);
-        EXPECT_EQ(main.events, std::vector<std::string>{"read"});
-        dialogControl(main, IDC_RECORD_LIST)->setFocus();
-        QTest::keyClick(dialogControl(main, IDC_RECORD_LIST), Qt::Key_Return);
+TEST_F(DialogQt, EnterInTheListIsOkAndEnterOnAButtonPressesIt) {
+    Form form;
+    int result = runWith(form, [&](QWidget* window) {
+        QWidget* start = dialogControl(form, IDC_START);
+        start->setFocus();
+        QTest::keyClick(start, Qt::Key_Return);
+        EXPECT_EQ(form.events, std::vector<std::string>{"start"});
+        dialogControl(form, IDC_LINES)->setFocus();
+        QTest::keyClick(dialogControl(form, IDC_LINES), Qt::Key_Return);
         EXPECT_FALSE(window->isVisible());
     });
     EXPECT_EQ(result, IDOK);
 }
 
-TEST(DialogQt, TimerTicksWhileAMessageBoxFromAHandlerIsUp) {
-    MainWindow main;
+TEST_F(DialogQt, TimerTicksWhileAMessageBoxFromAHandlerIsUp) {
+    Form form;
     std::string shown;
-    main.onRead = [&] {
-        main.SetTimer(1, 10);
+    form.onStart = [&] {
+        form.SetTimer(1, 10);
         QTimer::singleShot(0, [&] {
             // Let the timer tick a few times under the box, then answer it.
-            QTRY_VERIFY_WITH_TIMEOUT(main.ticks >= 3, 5000);
+            QTRY_VERIFY_WITH_TIMEOUT(form.ticks >= 3, 5000);
             answerBoxWhenUp(QMessageBox::Cancel, &shown);
         });
-        main.boxAnswer = AfxMessageBox("Вы уверены?", MB_OKCANCEL);
-        main.KillTimer(1);
+        form.boxAnswer = AfxMessageBox("Вы уверены?", MB_OKCANCEL);
+        form.KillTimer(1);
     };
-    runWith(main, [&](QWidget* window) {
-        QTest::mouseClick(dialogControl(main, IDC_READ_SELECTED), Qt::LeftButton);
+    runWith(form, [&](QWidget* window) {
+        QTest::mouseClick(dialogControl(form, IDC_START), Qt::LeftButton);
         QTest::keyClick(window, Qt::Key_Escape);
     });
-    EXPECT_GE(main.ticks, 3);
-    EXPECT_EQ(main.boxAnswer, IDCANCEL);
+    EXPECT_GE(form.ticks, 3);
+    EXPECT_EQ(form.boxAnswer, IDCANCEL);
     EXPECT_EQ(shown, "Вы уверены?");
 }
 
 unsigned drawingWorker(void* param) {
-    auto* main = static_cast<MainWindow*>(param);
-    main->ShowItem(IDC_PROGRESS, true);
-    CRect client = main->GetItemClientRect(IDC_PROGRESS);
-    main->FillSolidRect(IDC_PROGRESS, {0, 0, client.right / 2, client.bottom}, 0xFF0000);
-    main->SetItemText(IDC_SERIAL_A, "S/N:   2018-042");
+    auto* form = static_cast<Form*>(param);
+    form->ShowItem(IDC_BAR, true);
+    CRect client = form->GetItemClientRect(IDC_BAR);
+    form->FillSolidRect(IDC_BAR, {0, 0, client.right / 2, client.bottom}, 0xFF0000);
+    form->SetItemText(IDC_NAME_A, "Имя:   проба-042");
     AfxMessageBox("Unable to create file");
-    main->SendCloseMessage();
+    form->SendCloseMessage();
     return 0;
 }
 
-TEST(DialogQt, WorkerCallsAreCarriedToTheWindowAndItsCloseRequestEndsTheRun) {
-    MainWindow main;
+TEST_F(DialogQt, WorkerCallsAreCarriedToTheWindowAndItsCloseRequestEndsTheRun) {
+    Form form;
     QImage drawn;
     std::string text;
-    int result = runWith(main, [&](QWidget*) {
+    int result = runWith(form, [&](QWidget*) {
         answerBoxWhenUp(QMessageBox::Ok, &text, [&] {
-            auto* bar = dynamic_cast<qtui::WhiteRect*>(dialogControl(main, IDC_PROGRESS));
+            auto* bar = dynamic_cast<qtui::WhiteRect*>(dialogControl(form, IDC_BAR));
             drawn = bar->image();
-            EXPECT_EQ(main.GetItemText(IDC_SERIAL_A), "S/N:   2018-042");
+            EXPECT_EQ(form.GetItemText(IDC_NAME_A), "Имя:   проба-042");
         });
-        ASSERT_TRUE(AfxBeginThread(drawingWorker, &main));
+        ASSERT_TRUE(AfxBeginThread(drawingWorker, &form));
     });
     EXPECT_EQ(result, IDCANCEL);
     EXPECT_EQ(AfxRunningWorkerCount(), 0);
@@ -229,7 +239,7 @@ TEST(DialogQt, WorkerCallsAreCarriedToTheWindowAndItsCloseRequestEndsTheRun) {
     EXPECT_EQ(drawn.pixelColor(drawn.width() - 1, drawn.height() - 1), QColor(Qt::white));
 }
 
-TEST(DialogQt, TabsExpandAtTheStopsInPixels) {
+TEST_F(DialogQt, TabsExpandAtTheStopsInPixels) {
     qtui::TabStopDelegate delegate(nullptr);
     delegate.setStops({68});
     EXPECT_EQ(delegate.nextStop(0), 68);

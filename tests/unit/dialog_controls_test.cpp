@@ -1,4 +1,4 @@
-// Controls by ID: texts, visibility, list box operations and drawing into the progress bar.
+// Controls by ID: texts, visibility, list box operations and drawing into a white rectangle.
 #include <gtest/gtest.h>
 
 #include <array>
@@ -6,59 +6,61 @@
 
 #include "platform/dialog/Framework.h"
 #include "platform/headless/DialogDriver.h"
+#include "tests/support/FrameworkTemplates.h"
 
 namespace kelvra::platform {
 namespace {
 
 using headless::DialogDriver;
+using namespace kelvra::test;
 
-class MainWindow : public CDialog {
+class Form : public CDialog {
 public:
-    MainWindow() : CDialog(IDD_MAIN_DIALOG) {}
+    Form() : CDialog(IDD_FORM) {}
 };
 
-class DialogControls : public ::testing::Test {
+class DialogControls : public FrameworkTest {
 protected:
-    void SetUp() override { driver.open(main); }
-    void TearDown() override { driver.finish(main); }
+    void SetUp() override { driver.open(form); }
+    void TearDown() override { driver.finish(form); }
 
     DialogDriver driver;
-    MainWindow main;
-    CListBox list = main.GetListBox(IDC_RECORD_LIST);
+    Form form;
+    CListBox list = form.GetListBox(IDC_LINES);
 };
 
 TEST_F(DialogControls, TemplateStateAtStartAndTextsInUtf8) {
-    EXPECT_EQ(main.GetItemText(IDC_SERIAL_A), "");
-    EXPECT_EQ(main.GetItemText(IDC_READ_SELECTED), "Считать выбранное");
-    EXPECT_FALSE(main.IsItemVisible(IDC_PROGRESS));
-    EXPECT_TRUE(main.IsItemVisible(IDC_RECORD_LIST));
-    EXPECT_TRUE(main.IsItemEnabled(IDC_CLEAR_MEMORY));
+    EXPECT_EQ(form.GetItemText(IDC_NAME_A), "");
+    EXPECT_EQ(form.GetItemText(IDC_START), "Выполнить выбранное");
+    EXPECT_FALSE(form.IsItemVisible(IDC_BAR));
+    EXPECT_TRUE(form.IsItemVisible(IDC_LINES));
+    EXPECT_TRUE(form.IsItemEnabled(IDC_RESET));
     EXPECT_EQ(list.GetCount(), 0);
 
-    main.SetItemText(IDC_FIRMWARE_A, "Прошивка:  4.2");
-    EXPECT_EQ(main.GetItemText(IDC_FIRMWARE_A), "Прошивка:  4.2");
-    main.ShowItem(IDC_PROGRESS);
-    EXPECT_TRUE(main.IsItemVisible(IDC_PROGRESS));
-    main.EnableItem(IDC_CLEAR_MEMORY, false);
-    EXPECT_FALSE(main.IsItemEnabled(IDC_CLEAR_MEMORY));
-    EXPECT_EQ(main.GetItemText(4242), "");  // no such control
+    form.SetItemText(IDC_NOTE_A, "Версия:  4.2");
+    EXPECT_EQ(form.GetItemText(IDC_NOTE_A), "Версия:  4.2");
+    form.ShowItem(IDC_BAR);
+    EXPECT_TRUE(form.IsItemVisible(IDC_BAR));
+    form.EnableItem(IDC_RESET, false);
+    EXPECT_FALSE(form.IsItemEnabled(IDC_RESET));
+    EXPECT_EQ(form.GetItemText(4242), "");  // no such control
 }
 
 TEST_F(DialogControls, LinesGoWhereTheyAreInsertedAndResetDropsTheSelection) {
     EXPECT_EQ(list.InsertString(0, "b"), 0);
     EXPECT_EQ(list.InsertString(0, "a"), 0);
     EXPECT_EQ(list.InsertString(-1, "d"), 2);
-    EXPECT_EQ(list.InsertString(2, "c\t\tЗапись 2\tA_B"), 2);
+    EXPECT_EQ(list.InsertString(2, "c\t\tСтрока 2\tA_B"), 2);
     EXPECT_EQ(list.InsertString(9, "x"), LB_ERR);
     ASSERT_EQ(list.GetCount(), 4);
     EXPECT_EQ(list.GetText(0), "a");
-    EXPECT_EQ(list.GetText(2), "c\t\tЗапись 2\tA_B");
+    EXPECT_EQ(list.GetText(2), "c\t\tСтрока 2\tA_B");
     EXPECT_EQ(list.GetText(3), "d");
 
     list.SetTabStops(45);
-    EXPECT_EQ(driver.tabStops(main, IDC_RECORD_LIST), std::vector<int>{45});
+    EXPECT_EQ(driver.tabStops(form, IDC_LINES), std::vector<int>{45});
 
-    ASSERT_TRUE(driver.clickLine(main, IDC_RECORD_LIST, 1));
+    ASSERT_TRUE(driver.clickLine(form, IDC_LINES, 1));
     EXPECT_EQ(list.GetSelCount(), 1);
     list.ResetContent();
     EXPECT_EQ(list.GetCount(), 0);
@@ -70,7 +72,7 @@ TEST_F(DialogControls, MultipleSelectionTogglesAndSelectedIndexesComeAscendingUp
         list.InsertString(i, "line " + std::to_string(i));
     }
     for (int line : {4, 1, 5, 2, 5}) {  // the second click on 5 deselects it
-        ASSERT_TRUE(driver.clickLine(main, IDC_RECORD_LIST, line));
+        ASSERT_TRUE(driver.clickLine(form, IDC_LINES, line));
     }
     EXPECT_EQ(list.GetSelCount(), 3);
     EXPECT_EQ(list.GetCaretIndex(), 5);
@@ -94,20 +96,20 @@ TEST_F(DialogControls, MultipleSelectionTogglesAndSelectedIndexesComeAscendingUp
 }
 
 TEST_F(DialogControls, ProgressBarClientAreaStartsWhiteAndTakesSolidFills) {
-    // 315 x 7 dialog units are 473 x 11 pixels; the sunken frame takes one pixel each side.
-    CRect client = main.GetItemClientRect(IDC_PROGRESS);
-    EXPECT_EQ(client, (CRect{0, 0, 471, 9}));
-    EXPECT_EQ(driver.pixel(main, IDC_PROGRESS, 0, 0), 0xFFFFFFu);
+    // 200 x 8 dialog units are 300 x 13 pixels; the sunken frame takes one pixel each side.
+    CRect client = form.GetItemClientRect(IDC_BAR);
+    EXPECT_EQ(client, (CRect{0, 0, 298, 11}));
+    EXPECT_EQ(driver.pixel(form, IDC_BAR, 0, 0), 0xFFFFFFu);
 
     const COLORREF blue = rgbColor(0, 0, 255);
     EXPECT_EQ(blue, 0xFF0000u);
-    main.FillSolidRect(IDC_PROGRESS, {0, 0, 353, 9}, blue);
-    main.FillSolidRect(IDC_PROGRESS, {353, 0, 471, 9}, 0xFFFFFF);
-    EXPECT_EQ(driver.fillCount(main, IDC_PROGRESS), 2);
-    EXPECT_EQ(driver.pixel(main, IDC_PROGRESS, 0, 0), blue);
-    EXPECT_EQ(driver.pixel(main, IDC_PROGRESS, 352, 8), blue);
-    EXPECT_EQ(driver.pixel(main, IDC_PROGRESS, 353, 0), 0xFFFFFFu);
-    EXPECT_EQ(driver.pixel(main, IDC_PROGRESS, 470, 8), 0xFFFFFFu);
+    form.FillSolidRect(IDC_BAR, {0, 0, 224, 11}, blue);
+    form.FillSolidRect(IDC_BAR, {224, 0, 298, 11}, 0xFFFFFF);
+    EXPECT_EQ(driver.fillCount(form, IDC_BAR), 2);
+    EXPECT_EQ(driver.pixel(form, IDC_BAR, 0, 0), blue);
+    EXPECT_EQ(driver.pixel(form, IDC_BAR, 223, 10), blue);
+    EXPECT_EQ(driver.pixel(form, IDC_BAR, 224, 0), 0xFFFFFFu);
+    EXPECT_EQ(driver.pixel(form, IDC_BAR, 297, 10), 0xFFFFFFu);
 }
 
 }  // namespace

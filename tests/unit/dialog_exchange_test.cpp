@@ -8,11 +8,13 @@
 #include "platform/dialog/Framework.h"
 #include "platform/dialog/backend/ParseInt.h"
 #include "platform/headless/DialogDriver.h"
+#include "tests/support/FrameworkTemplates.h"
 
 namespace kelvra::platform {
 namespace {
 
 using headless::DialogDriver;
+using namespace kelvra::test;
 
 TEST(DialogParseInt, ReadsTheDecimalPrefixAfterBlanksAndIgnoresTheRest) {
     EXPECT_EQ(parseLeadingInt("2018"), 2018);
@@ -41,46 +43,46 @@ TEST(DialogParseInt, NumbersBeyondTheIntRangeSaturate) {
     EXPECT_EQ(parseLeadingInt("-99999999999999999999"), INT_MIN);
 }
 
-// The factory setup's three fields, exchanged as that dialog does.
+// Three ranged fields, and a button that takes them over only when they pass.
 class FieldsDialog : public CDialog {
 public:
-    FieldsDialog() : CDialog(IDD_PARAMSET) {}
+    FieldsDialog() : CDialog(IDD_FIELDS) {}
 
     int year = 2018;
-    int serial = 42;
-    int value = 512;
-    int setClicks = 0;
+    int number = 42;
+    int level = 512;
+    int applyClicks = 0;
 
 protected:
     void DoDataExchange(CDataExchange* pDX) override {
-        DDX_Text(pDX, IDC_FACTORY_YEAR, year);
+        DDX_Text(pDX, IDC_YEAR, year);
         DDV_MinMaxInt(pDX, year, 2000, 2100);
-        DDX_Text(pDX, IDC_FACTORY_SERIAL, serial);
-        DDV_MinMaxInt(pDX, serial, 0, 999);
-        DDX_Text(pDX, IDC_FACTORY_VALUE, value);
-        DDV_MinMaxInt(pDX, value, 0, 65535);
+        DDX_Text(pDX, IDC_NUMBER, number);
+        DDV_MinMaxInt(pDX, number, 0, 999);
+        DDX_Text(pDX, IDC_LEVEL, level);
+        DDV_MinMaxInt(pDX, level, 0, 65535);
     }
 
     const MessageMap& GetMessageMap() const override {
         static constexpr MessageMapEntry kEntries[] = {
-            onBnClicked<&FieldsDialog::OnSet>(IDC_SET_SERIAL),
+            onBnClicked<&FieldsDialog::OnApply>(IDC_APPLY),
         };
         static constexpr MessageMap kMap{kEntries};
         return kMap;
     }
 
 private:
-    void OnSet() {
+    void OnApply() {
         if (UpdateData(true)) {
-            ++setClicks;
+            ++applyClicks;
         }
     }
 };
 
-class DialogExchange : public ::testing::Test {
+class DialogExchange : public FrameworkTest {
 protected:
     void SetUp() override {
-        driver.setAppName("Kelvra");
+        driver.setAppName("Проба");
         driver.open(dialog);
     }
     void TearDown() override {
@@ -89,11 +91,11 @@ protected:
         }
     }
 
-    void type(const std::string& year, const std::string& serial, const std::string& value) {
-        ASSERT_TRUE(driver.typeText(dialog, IDC_FACTORY_YEAR, year));
-        ASSERT_TRUE(driver.typeText(dialog, IDC_FACTORY_SERIAL, serial));
-        ASSERT_TRUE(driver.typeText(dialog, IDC_FACTORY_VALUE, value));
-        ASSERT_TRUE(driver.setFocus(dialog, IDC_SET_A));
+    void type(const std::string& year, const std::string& number, const std::string& level) {
+        ASSERT_TRUE(driver.typeText(dialog, IDC_YEAR, year));
+        ASSERT_TRUE(driver.typeText(dialog, IDC_NUMBER, number));
+        ASSERT_TRUE(driver.typeText(dialog, IDC_LEVEL, level));
+        ASSERT_TRUE(driver.setFocus(dialog, IDC_OTHER));
     }
 
     DialogDriver driver;
@@ -101,21 +103,21 @@ protected:
 };
 
 TEST_F(DialogExchange, InitialisationWritesTheFieldsInDecimalAndFocusesTheFirstEdit) {
-    EXPECT_EQ(dialog.GetItemText(IDC_FACTORY_YEAR), "2018");
-    EXPECT_EQ(dialog.GetItemText(IDC_FACTORY_SERIAL), "42");
-    EXPECT_EQ(dialog.GetItemText(IDC_FACTORY_VALUE), "512");
-    EXPECT_EQ(dialog.GetFocusedItem(), IDC_FACTORY_YEAR);
+    EXPECT_EQ(dialog.GetItemText(IDC_YEAR), "2018");
+    EXPECT_EQ(dialog.GetItemText(IDC_NUMBER), "42");
+    EXPECT_EQ(dialog.GetItemText(IDC_LEVEL), "512");
+    EXPECT_EQ(dialog.GetFocusedItem(), IDC_YEAR);
     dialog.year = -7;
     EXPECT_TRUE(dialog.UpdateData(false));
-    EXPECT_EQ(dialog.GetItemText(IDC_FACTORY_YEAR), "-7");
+    EXPECT_EQ(dialog.GetItemText(IDC_YEAR), "-7");
 }
 
 TEST_F(DialogExchange, ValidTextIsStoredInEveryFieldWithoutAMessage) {
     type("2100", "999x", "  65535");
     EXPECT_TRUE(dialog.UpdateData(true));
     EXPECT_EQ(dialog.year, 2100);
-    EXPECT_EQ(dialog.serial, 999);
-    EXPECT_EQ(dialog.value, 65535);
+    EXPECT_EQ(dialog.number, 999);
+    EXPECT_EQ(dialog.level, 65535);
     EXPECT_TRUE(driver.messageBoxes().empty());
 }
 
@@ -123,33 +125,33 @@ TEST_F(DialogExchange, OutOfRangeKeepsTheNumberNamesTheRangeFocusesTheEditAndSto
     type("2255", "abc", "70000");
     EXPECT_FALSE(dialog.UpdateData(true));
     EXPECT_EQ(dialog.year, 2255);
-    EXPECT_EQ(dialog.serial, 42);  // the exchange stopped before the serial number
-    EXPECT_EQ(dialog.value, 512);
+    EXPECT_EQ(dialog.number, 42);  // the exchange stopped before the number
+    EXPECT_EQ(dialog.level, 512);
     ASSERT_EQ(driver.messageBoxes().size(), 1u);
     const headless::MessageBoxRecord& box = driver.messageBoxes()[0];
     EXPECT_EQ(box.text, "Please enter an integer between 2000 and 2100.");
-    EXPECT_EQ(box.title, "Kelvra");
+    EXPECT_EQ(box.title, "Проба");
     EXPECT_EQ(box.buttons(), MB_OK);
     EXPECT_EQ(box.icon(), MB_ICONEXCLAMATION);
-    EXPECT_EQ(dialog.GetFocusedItem(), IDC_FACTORY_YEAR);
+    EXPECT_EQ(dialog.GetFocusedItem(), IDC_YEAR);
 }
 
 TEST_F(DialogExchange, TextWithoutANumberAsksForAnIntegerAndLeavesTheField) {
     type("2000", "", "0");
     EXPECT_FALSE(dialog.UpdateData(true));
     EXPECT_EQ(dialog.year, 2000);
-    EXPECT_EQ(dialog.serial, 42);
+    EXPECT_EQ(dialog.number, 42);
     ASSERT_EQ(driver.messageBoxes().size(), 1u);
     EXPECT_EQ(driver.messageBoxes()[0].text, "Please enter an integer.");
     EXPECT_EQ(driver.messageBoxes()[0].icon(), MB_ICONEXCLAMATION);
-    EXPECT_EQ(dialog.GetFocusedItem(), IDC_FACTORY_SERIAL);
+    EXPECT_EQ(dialog.GetFocusedItem(), IDC_NUMBER);
 }
 
 TEST_F(DialogExchange, RangesAreInclusiveAtBothEnds) {
     struct Case {
         const char* year;
-        const char* serial;
-        const char* value;
+        const char* number;
+        const char* level;
         bool passes;
         const char* message;
     };
@@ -165,9 +167,9 @@ TEST_F(DialogExchange, RangesAreInclusiveAtBothEnds) {
         {"2000", "0", "99999999999", false, "Please enter an integer between 0 and 65535."},
     };
     for (const Case& c : cases) {
-        SCOPED_TRACE(std::string(c.year) + " " + c.serial + " " + c.value);
+        SCOPED_TRACE(std::string(c.year) + " " + c.number + " " + c.level);
         std::size_t before = driver.messageBoxes().size();
-        type(c.year, c.serial, c.value);
+        type(c.year, c.number, c.level);
         EXPECT_EQ(dialog.UpdateData(true), c.passes);
         if (c.passes) {
             EXPECT_EQ(driver.messageBoxes().size(), before);
@@ -180,12 +182,12 @@ TEST_F(DialogExchange, RangesAreInclusiveAtBothEnds) {
 
 TEST_F(DialogExchange, EnterOutsideAButtonClosesOnlyWhenTheExchangePasses) {
     type("2101", "1", "1");
-    ASSERT_TRUE(driver.setFocus(dialog, IDC_FACTORY_VALUE));
+    ASSERT_TRUE(driver.setFocus(dialog, IDC_LEVEL));
     EXPECT_TRUE(driver.pressEnter(dialog));
     EXPECT_FALSE(driver.hasEnded(dialog));
-    EXPECT_EQ(dialog.GetFocusedItem(), IDC_FACTORY_YEAR);
+    EXPECT_EQ(dialog.GetFocusedItem(), IDC_YEAR);
 
-    ASSERT_TRUE(driver.typeText(dialog, IDC_FACTORY_YEAR, "2100"));
+    ASSERT_TRUE(driver.typeText(dialog, IDC_YEAR, "2100"));
     EXPECT_TRUE(driver.pressEnter(dialog));
     EXPECT_TRUE(driver.hasEnded(dialog));
     EXPECT_EQ(dialog.year, 2100);
@@ -193,9 +195,9 @@ TEST_F(DialogExchange, EnterOutsideAButtonClosesOnlyWhenTheExchangePasses) {
 }
 
 TEST_F(DialogExchange, EnterOnAPushButtonPressesItInsteadOfOk) {
-    ASSERT_TRUE(driver.setFocus(dialog, IDC_SET_SERIAL));
+    ASSERT_TRUE(driver.setFocus(dialog, IDC_APPLY));
     EXPECT_TRUE(driver.pressEnter(dialog));
-    EXPECT_EQ(dialog.setClicks, 1);
+    EXPECT_EQ(dialog.applyClicks, 1);
     EXPECT_FALSE(driver.hasEnded(dialog));
 }
 
@@ -208,7 +210,7 @@ TEST_F(DialogExchange, EscapeAndTheCloseBoxCancelWithoutAnExchange) {
 
     FieldsDialog second;
     driver.open(second);
-    ASSERT_TRUE(driver.typeText(second, IDC_FACTORY_YEAR, "x"));
+    ASSERT_TRUE(driver.typeText(second, IDC_YEAR, "x"));
     EXPECT_TRUE(driver.closeBox(second));
     EXPECT_TRUE(driver.messageBoxes().empty());
     EXPECT_EQ(driver.finish(second), IDCANCEL);

@@ -1,6 +1,5 @@
-// Message tables and the framework's defaults on a main-window-like dialog: notifications by
-// control, timers (also while a box or a child dialog is modal), the system menu, closing,
-// icons and minimised painting.
+// Message tables and the framework's defaults on a form: notifications by control, timers (also
+// while a box or a child dialog is modal), the system menu, closing, icons and minimised painting.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -9,24 +8,29 @@
 
 #include "platform/dialog/Framework.h"
 #include "platform/headless/DialogDriver.h"
+#include "tests/support/FrameworkTemplates.h"
 
 namespace kelvra::platform {
 namespace {
 
 using headless::DialogDriver;
+using namespace kelvra::test;
 
-class AboutBox : public CDialog {
+class Box : public CDialog {
 public:
-    AboutBox() : CDialog(IDD_ABOUTBOX) {}
+    Box() : CDialog(IDD_BOX) {}
 };
 
-class MainLike : public CDialog {
+// A form that handles what the framework can dispatch: notifications of several controls
+// (STN_DBLCLK and LBN_SELCHANGE share a code), timers, its system menu item, painting and the
+// drag icon.
+class Form : public CDialog {
 public:
-    MainLike() : CDialog(IDD_MAIN_DIALOG), icon(LoadIconResource(IDR_MAINFRAME)) {}
+    Form() : CDialog(IDD_FORM), icon(LoadIconResource(IDI_FORM)) {}
 
     IconHandle icon;
     std::vector<std::string> events;
-    int aboutResult = 0;
+    int boxResult = 0;
     bool closeOnTimer3 = false;
 
 protected:
@@ -34,7 +38,7 @@ protected:
         CDialog::OnInitDialog();
         if (HasSystemMenu()) {
             AppendSystemMenu(MF_SEPARATOR);
-            AppendSystemMenu(MF_STRING, IDM_ABOUTBOX, LoadStringResource(IDS_ABOUTBOX));
+            AppendSystemMenu(MF_STRING, IDM_SHOW_BOX, LoadStringResource(IDS_SHOW_BOX));
         }
         SetIcon(icon, true);
         SetIcon(icon, false);
@@ -44,16 +48,16 @@ protected:
 
     const MessageMap& GetMessageMap() const override {
         static constexpr MessageMapEntry kEntries[] = {
-            onSysCommand<&MainLike::OnSysCommand>(),
-            onPaint<&MainLike::OnPaint>(),
-            onQueryDragIcon<&MainLike::OnQueryDragIcon>(),
-            onTimer<&MainLike::OnTimer>(),
-            onBnClicked<&MainLike::OnClearMemory>(IDC_CLEAR_MEMORY),
-            onStnDblClk<&MainLike::OnSerialA>(IDC_SERIAL_A),
-            onBnClicked<&MainLike::OnReadSelected>(IDC_READ_SELECTED),
-            onStnDblClk<&MainLike::OnSerialB>(IDC_SERIAL_B),
-            onLbnSelChange<&MainLike::OnSelChange>(IDC_RECORD_LIST),
-            onLbnDblClk<&MainLike::OnListDblClk>(IDC_RECORD_LIST),
+            onBnClicked<&Form::OnStart>(IDC_START),
+            onBnClicked<&Form::OnReset>(IDC_RESET),
+            onStnDblClk<&Form::OnNameA>(IDC_NAME_A),
+            onStnDblClk<&Form::OnNameB>(IDC_NAME_B),
+            onLbnSelChange<&Form::OnSelChange>(IDC_LINES),
+            onLbnDblClk<&Form::OnLineDblClk>(IDC_LINES),
+            onTimer<&Form::OnTimer>(),
+            onSysCommand<&Form::OnSysCommand>(),
+            onPaint<&Form::OnPaint>(),
+            onQueryDragIcon<&Form::OnQueryDragIcon>(),
         };
         static constexpr MessageMap kMap{kEntries};
         return kMap;
@@ -61,10 +65,10 @@ protected:
 
 private:
     void OnSysCommand(unsigned command) {
-        if ((command & 0xFFF0) == IDM_ABOUTBOX) {
-            events.push_back("about");
-            AboutBox about;
-            aboutResult = about.DoModal();
+        if ((command & 0xFFF0) == IDM_SHOW_BOX) {
+            events.push_back("box");
+            Box box;
+            boxResult = box.DoModal();
         } else {
             CDialog::OnSysCommand(command);
         }
@@ -85,104 +89,104 @@ private:
         }
         CDialog::OnTimer(timerId);
     }
-    void OnClearMemory() { events.push_back("clear"); }
-    void OnReadSelected() { events.push_back("read"); }
-    void OnSerialA() { events.push_back("serial A"); }
-    void OnSerialB() { events.push_back("serial B"); }
+    void OnStart() { events.push_back("start"); }
+    void OnReset() { events.push_back("reset"); }
+    void OnNameA() { events.push_back("name A"); }
+    void OnNameB() { events.push_back("name B"); }
     void OnSelChange() { events.push_back("selchange"); }
-    void OnListDblClk() {
-        events.push_back("dblclk " + std::to_string(GetListBox(IDC_RECORD_LIST).GetCaretIndex()));
+    void OnLineDblClk() {
+        events.push_back("dblclk " + std::to_string(GetListBox(IDC_LINES).GetCaretIndex()));
     }
 };
 
-class DialogMessageMap : public ::testing::Test {
+class DialogMessageMap : public FrameworkTest {
 protected:
     void SetUp() override {
-        driver.setAppName("Kelvra");
-        driver.open(main);
+        driver.setAppName("Проба");
+        driver.open(form);
     }
     void TearDown() override {
-        if (driver.isOpen(main)) {
-            driver.finish(main);
+        if (driver.isOpen(form)) {
+            driver.finish(form);
         }
     }
 
     DialogDriver driver;
-    MainLike main;
+    Form form;
 };
 
 TEST_F(DialogMessageMap, NotificationsReachTheHandlerOfTheirControl) {
-    CListBox list = main.GetListBox(IDC_RECORD_LIST);
+    CListBox list = form.GetListBox(IDC_LINES);
     list.InsertString(-1, "a");
     list.InsertString(-1, "b");
-    EXPECT_TRUE(driver.click(main, IDC_READ_SELECTED));
-    EXPECT_TRUE(driver.click(main, IDC_CLEAR_MEMORY));
-    EXPECT_TRUE(driver.doubleClick(main, IDC_SERIAL_B));
-    EXPECT_TRUE(driver.doubleClick(main, IDC_SERIAL_A));
-    EXPECT_TRUE(driver.clickLine(main, IDC_RECORD_LIST, 1));
-    EXPECT_TRUE(driver.doubleClickLine(main, IDC_RECORD_LIST, 0));
-    EXPECT_EQ(main.events, (std::vector<std::string>{"read", "clear", "serial B", "serial A",
+    EXPECT_TRUE(driver.click(form, IDC_START));
+    EXPECT_TRUE(driver.click(form, IDC_RESET));
+    EXPECT_TRUE(driver.doubleClick(form, IDC_NAME_B));
+    EXPECT_TRUE(driver.doubleClick(form, IDC_NAME_A));
+    EXPECT_TRUE(driver.clickLine(form, IDC_LINES, 1));
+    EXPECT_TRUE(driver.doubleClickLine(form, IDC_LINES, 0));
+    EXPECT_EQ(form.events, (std::vector<std::string>{"start", "reset", "name B", "name A",
                                                      "selchange", "dblclk 0"}));
 }
 
 TEST_F(DialogMessageMap, WhatAUserCannotReachIsRefused) {
-    main.EnableItem(IDC_READ_SELECTED, false);
-    EXPECT_FALSE(driver.click(main, IDC_READ_SELECTED));
-    main.EnableItem(IDC_READ_SELECTED, true);
-    EXPECT_TRUE(driver.click(main, IDC_READ_SELECTED));
-    EXPECT_FALSE(driver.doubleClick(main, IDC_FIRMWARE_A));  // does not report clicks
-    EXPECT_FALSE(driver.click(main, IDC_PROGRESS));
-    EXPECT_FALSE(driver.clickLine(main, IDC_RECORD_LIST, 0));  // no such line
-    EXPECT_EQ(main.events, std::vector<std::string>{"read"});
+    form.EnableItem(IDC_START, false);
+    EXPECT_FALSE(driver.click(form, IDC_START));
+    form.EnableItem(IDC_START, true);
+    EXPECT_TRUE(driver.click(form, IDC_START));
+    EXPECT_FALSE(driver.doubleClick(form, IDC_NOTE_A));  // does not report clicks
+    EXPECT_FALSE(driver.click(form, IDC_BAR));
+    EXPECT_FALSE(driver.clickLine(form, IDC_LINES, 0));  // no such line
+    EXPECT_EQ(form.events, std::vector<std::string>{"start"});
 }
 
 TEST_F(DialogMessageMap, TimersTickByIdentifierUntilKilled) {
-    EXPECT_EQ(driver.timerPeriod(main, 1), 1000u);
-    EXPECT_FALSE(driver.fireTimer(main, 3));
-    EXPECT_TRUE(main.SetTimer(3, 10000));
-    EXPECT_TRUE(driver.fireTimer(main, 3));
-    EXPECT_TRUE(driver.fireTimer(main, 1));
-    EXPECT_TRUE(main.KillTimer(1));
-    EXPECT_FALSE(main.KillTimer(1));
-    EXPECT_FALSE(driver.fireTimer(main, 1));
-    EXPECT_EQ(driver.runningTimers(main), std::vector<unsigned>{3});
-    EXPECT_EQ(main.events, (std::vector<std::string>{"timer 3", "timer 1"}));
+    EXPECT_EQ(driver.timerPeriod(form, 1), 1000u);
+    EXPECT_FALSE(driver.fireTimer(form, 3));
+    EXPECT_TRUE(form.SetTimer(3, 10000));
+    EXPECT_TRUE(driver.fireTimer(form, 3));
+    EXPECT_TRUE(driver.fireTimer(form, 1));
+    EXPECT_TRUE(form.KillTimer(1));
+    EXPECT_FALSE(form.KillTimer(1));
+    EXPECT_FALSE(driver.fireTimer(form, 1));
+    EXPECT_EQ(driver.runningTimers(form), std::vector<unsigned>{3});
+    EXPECT_EQ(form.events, (std::vector<std::string>{"timer 3", "timer 1"}));
 }
 
 TEST_F(DialogMessageMap, SystemMenuItemOpensTheAboutBoxAndReturnsToTheWindow) {
-    std::vector<headless::SystemMenuItem> menu = driver.systemMenu(main);
+    std::vector<headless::SystemMenuItem> menu = driver.systemMenu(form);
     ASSERT_EQ(menu.size(), 2u);
     EXPECT_EQ(menu[0].flags, MF_SEPARATOR);
     EXPECT_EQ(menu[1].flags, MF_STRING);
-    EXPECT_EQ(menu[1].command, IDM_ABOUTBOX);
-    EXPECT_EQ(menu[1].text, LoadStringResource(IDS_ABOUTBOX));
+    EXPECT_EQ(menu[1].command, IDM_SHOW_BOX);
+    EXPECT_EQ(menu[1].text, "&Показать окно");
 
     driver.onModal([&](CDialog& dialog) {
-        EXPECT_EQ(dialog.GetTemplateId(), IDD_ABOUTBOX);
+        EXPECT_EQ(dialog.GetTemplateId(), IDD_BOX);
         EXPECT_EQ(driver.topDialog(), &dialog);
-        EXPECT_FALSE(driver.click(main, IDC_READ_SELECTED));  // the main window is disabled
-        EXPECT_TRUE(driver.pressEnter(dialog));               // Enter closes the About box
+        EXPECT_FALSE(driver.click(form, IDC_START));  // the form is disabled
+        EXPECT_TRUE(driver.pressEnter(dialog));       // Enter closes the box
     });
-    EXPECT_TRUE(driver.chooseSystemMenu(main, IDM_ABOUTBOX));
-    EXPECT_EQ(driver.modalRuns(), std::vector<int>{IDD_ABOUTBOX});
-    EXPECT_EQ(main.aboutResult, IDOK);
-    EXPECT_FALSE(driver.hasEnded(main));
-    EXPECT_TRUE(driver.click(main, IDC_READ_SELECTED));
-    EXPECT_FALSE(driver.chooseSystemMenu(main, 0x20));  // not on the menu
+    EXPECT_TRUE(driver.chooseSystemMenu(form, IDM_SHOW_BOX));
+    EXPECT_EQ(driver.modalRuns(), std::vector<int>{IDD_BOX});
+    EXPECT_EQ(form.boxResult, IDOK);
+    EXPECT_FALSE(driver.hasEnded(form));
+    EXPECT_TRUE(driver.click(form, IDC_START));
+    EXPECT_FALSE(driver.chooseSystemMenu(form, 0x20));  // not on the menu
 }
 
 TEST_F(DialogMessageMap, CloseBoxEscapeAndEnterInTheListEndTheRun) {
-    EXPECT_TRUE(driver.closeBox(main));
-    EXPECT_EQ(driver.finish(main), IDCANCEL);
+    EXPECT_TRUE(driver.closeBox(form));
+    EXPECT_EQ(driver.finish(form), IDCANCEL);
 
-    MainLike second;
+    Form second;
     driver.open(second);
     EXPECT_TRUE(driver.pressEscape(second));
     EXPECT_EQ(driver.finish(second), IDCANCEL);
 
-    MainLike third;
+    Form third;
     driver.open(third);
-    EXPECT_EQ(third.GetFocusedItem(), IDC_RECORD_LIST);
+    EXPECT_EQ(third.GetFocusedItem(), IDC_LINES);
     EXPECT_TRUE(driver.pressEnter(third));
     EXPECT_EQ(driver.finish(third), IDOK);
 }
@@ -190,14 +194,14 @@ TEST_F(DialogMessageMap, CloseBoxEscapeAndEnterInTheListEndTheRun) {
 TEST_F(DialogMessageMap, TimersKeepTickingWhileAMessageBoxIsUp) {
     driver.onMessageBox([&](const headless::MessageBoxRecord& box) {
         EXPECT_EQ(box.text, "Вы уверены?");
-        EXPECT_FALSE(driver.click(main, IDC_CLEAR_MEMORY));  // the box is modal
-        EXPECT_TRUE(driver.fireTimer(main, 1));
+        EXPECT_FALSE(driver.click(form, IDC_RESET));  // the box is modal
+        EXPECT_TRUE(driver.fireTimer(form, 1));
         return IDCANCEL;
     });
     EXPECT_EQ(AfxMessageBox("Вы уверены?", MB_OKCANCEL), IDCANCEL);
-    EXPECT_EQ(main.events, std::vector<std::string>{"timer 1"});
+    EXPECT_EQ(form.events, std::vector<std::string>{"timer 1"});
     ASSERT_EQ(driver.messageBoxes().size(), 1u);
-    EXPECT_EQ(driver.messageBoxes()[0].title, "Kelvra");
+    EXPECT_EQ(driver.messageBoxes()[0].title, "Проба");
     EXPECT_EQ(driver.messageBoxes()[0].type, MB_OKCANCEL | MB_ICONEXCLAMATION);
 }
 
@@ -211,48 +215,50 @@ TEST_F(DialogMessageMap, MessageBoxesAnswerOkOrCancelAndKeepAnAskedIcon) {
 }
 
 TEST_F(DialogMessageMap, TimersKeepTickingWhileAChildDialogIsModal) {
-    driver.onModal([&](CDialog& about) {
-        EXPECT_TRUE(driver.fireTimer(main, 1));
-        EXPECT_TRUE(driver.fireTimer(main, 1));
-        driver.closeBox(about);
+    driver.onModal([&](CDialog& box) {
+        EXPECT_TRUE(driver.fireTimer(form, 1));
+        EXPECT_TRUE(driver.fireTimer(form, 1));
+        driver.closeBox(box);
     });
-    ASSERT_TRUE(driver.chooseSystemMenu(main, IDM_ABOUTBOX));
-    EXPECT_EQ(main.events, (std::vector<std::string>{"about", "timer 1", "timer 1"}));
-    EXPECT_EQ(main.aboutResult, IDCANCEL);
+    ASSERT_TRUE(driver.chooseSystemMenu(form, IDM_SHOW_BOX));
+    EXPECT_EQ(form.events, (std::vector<std::string>{"box", "timer 1", "timer 1"}));
+    EXPECT_EQ(form.boxResult, IDCANCEL);
 }
 
 TEST_F(DialogMessageMap, ClosingTheMainWindowFromATimerEndsAChildDialogAboveIt) {
-    main.closeOnTimer3 = true;
-    main.SetTimer(3, 10000);
-    driver.onModal([&](CDialog& about) {
-        EXPECT_TRUE(driver.fireTimer(main, 3));
-        EXPECT_TRUE(driver.hasEnded(about));
+    form.closeOnTimer3 = true;
+    form.SetTimer(3, 10000);
+    driver.onModal([&](CDialog& box) {
+        EXPECT_TRUE(driver.fireTimer(form, 3));
+        EXPECT_TRUE(driver.hasEnded(box));
     });
-    ASSERT_TRUE(driver.chooseSystemMenu(main, IDM_ABOUTBOX));
-    EXPECT_EQ(main.aboutResult, IDCANCEL);
-    EXPECT_TRUE(driver.hasEnded(main));
+    ASSERT_TRUE(driver.chooseSystemMenu(form, IDM_SHOW_BOX));
+    EXPECT_EQ(form.boxResult, IDCANCEL);
+    EXPECT_TRUE(driver.hasEnded(form));
     ASSERT_EQ(driver.messageBoxes().size(), 1u);
     EXPECT_EQ(driver.messageBoxes()[0].text, "No Acknowledge");
-    EXPECT_EQ(driver.finish(main), IDCANCEL);
+    EXPECT_EQ(driver.finish(form), IDCANCEL);
 }
 
 TEST_F(DialogMessageMap, IconsAreSetAndTheMinimisedWindowDrawsItCentred) {
-    EXPECT_EQ(DialogDriver::iconResourceId(driver.icon(main, true)), IDR_MAINFRAME);
-    EXPECT_EQ(DialogDriver::iconResourceId(driver.icon(main, false)), IDR_MAINFRAME);
-    EXPECT_EQ(driver.queryDragIcon(main), main.icon);
+    ASSERT_NE(form.icon, nullptr);
+    EXPECT_EQ(LoadIconResource(IDI_FORM + 1), nullptr);  // the table draws no such icon
+    EXPECT_EQ(DialogDriver::iconResourceId(driver.icon(form, true)), IDI_FORM);
+    EXPECT_EQ(DialogDriver::iconResourceId(driver.icon(form, false)), IDI_FORM);
+    EXPECT_EQ(driver.queryDragIcon(form), form.icon);
 
-    headless::PaintRecord normal = driver.paint(main);
+    headless::PaintRecord normal = driver.paint(form);
     EXPECT_TRUE(normal.framework);
     EXPECT_EQ(normal.icon, nullptr);
 
-    driver.setIconic(main, true);
-    headless::PaintRecord iconic = driver.paint(main);
+    driver.setIconic(form, true);
+    headless::PaintRecord iconic = driver.paint(form);
     EXPECT_FALSE(iconic.framework);
     EXPECT_TRUE(iconic.backgroundErased);
-    EXPECT_EQ(iconic.icon, main.icon);
-    // 329 x 185 dialog units are 494 x 301 pixels at base units 6 x 13.
-    EXPECT_EQ(iconic.x, (494 - 32 + 1) / 2);
-    EXPECT_EQ(iconic.y, (301 - 32 + 1) / 2);
+    EXPECT_EQ(iconic.icon, form.icon);
+    // 240 x 160 dialog units are 360 x 260 pixels at base units 6 x 13.
+    EXPECT_EQ(iconic.x, (360 - 32 + 1) / 2);
+    EXPECT_EQ(iconic.y, (260 - 32 + 1) / 2);
 }
 
 // The application object as a program runs it.
@@ -262,7 +268,7 @@ public:
         CWinApp::InitInstance();
         InitCommonControls();
         SetRegistryKey("Local AppWizard-Generated Applications");
-        MainLike dialog;
+        Form dialog;
         m_pMainWnd = &dialog;
         result = dialog.DoModal();
         m_pMainWnd = nullptr;
@@ -271,30 +277,32 @@ public:
     int result = 0;
 };
 
-TEST(DialogApplication, EntryRunsTheStartUpStepWhichRunsTheMainWindowModally) {
+class DialogApplication : public FrameworkTest {};
+
+TEST_F(DialogApplication, EntryRunsTheStartUpStepWhichRunsTheMainWindowModally) {
     DialogDriver driver;
-    driver.setAppName("Kelvra");
+    driver.setAppName("Проба");
     TestApp app;
     EXPECT_EQ(AfxGetApp(), &app);
-    EXPECT_EQ(app.GetAppName(), "Kelvra");
+    EXPECT_EQ(app.GetAppName(), "Проба");
     driver.onModal([&](CDialog& dialog) {
-        EXPECT_EQ(dialog.GetTemplateId(), IDD_MAIN_DIALOG);
+        EXPECT_EQ(dialog.GetTemplateId(), IDD_FORM);
         EXPECT_TRUE(driver.fireTimer(dialog, 1));
         AfxMessageBox("hello");
         EXPECT_TRUE(driver.pressEscape(dialog));
     });
-    char name[] = "Kelvra";
+    char name[] = "proba";
     char* argv[] = {name, nullptr};
     EXPECT_EQ(AfxWinMain(1, argv), 0);
     EXPECT_EQ(app.result, IDCANCEL);
-    EXPECT_EQ(driver.modalRuns(), std::vector<int>{IDD_MAIN_DIALOG});
+    EXPECT_EQ(driver.modalRuns(), std::vector<int>{IDD_FORM});
     EXPECT_EQ(driver.registeredSettingsKeys(),
               std::vector<std::string>{"Local AppWizard-Generated Applications"});
     ASSERT_EQ(driver.messageBoxes().size(), 1u);
-    EXPECT_EQ(driver.messageBoxes()[0].title, "Kelvra");
+    EXPECT_EQ(driver.messageBoxes()[0].title, "Проба");
 }
 
-TEST(DialogApplication, FolderPickerIsScriptedAndTheChosenFolderBecomesCurrent) {
+TEST_F(DialogApplication, FolderPickerIsScriptedAndTheChosenFolderBecomesCurrent) {
     DialogDriver driver;
     EXPECT_EQ(BrowseForFolder("Выберите папку для сохранения"), std::nullopt);
     std::string folder = ::testing::TempDir() + "kelvra dialog папка";

@@ -8,15 +8,17 @@
 #include "platform/dialog/Framework.h"
 #include "platform/dialog/backend/CallCarrier.h"
 #include "platform/headless/DialogDriver.h"
+#include "tests/support/FrameworkTemplates.h"
 
 namespace kelvra::platform {
 namespace {
 
 using headless::DialogDriver;
+using namespace kelvra::test;
 
-class MainWindow : public CDialog {
+class Form : public CDialog {
 public:
-    MainWindow() : CDialog(IDD_MAIN_DIALOG) {}
+    Form() : CDialog(IDD_FORM) {}
 
     std::atomic<int> step{0};
     int boxAnswer = 0;
@@ -27,56 +29,58 @@ public:
     std::string lateText = "unset";
 };
 
-// Ends a job as the download worker does: timers, controls, drawing, then a question.
+class DialogWorker : public FrameworkTest {};
+
+// Ends a long job: timers, controls, drawing, then a question.
 unsigned finishingWorker(void* param) {
-    auto* window = static_cast<MainWindow*>(param);
+    auto* window = static_cast<Form*>(param);
     window->SetTimer(1, 1000);
     window->step = 1;
-    window->ShowItem(IDC_PROGRESS, false);
-    window->EnableItem(IDC_READ_SELECTED, true);
-    window->FillSolidRect(IDC_PROGRESS, {0, 0, 10, 9}, 0xFF0000);
-    window->SetItemText(IDC_SERIAL_A, "S/N:   2018-042");
+    window->ShowItem(IDC_BAR, false);
+    window->EnableItem(IDC_START, true);
+    window->FillSolidRect(IDC_BAR, {0, 0, 10, 9}, 0xFF0000);
+    window->SetItemText(IDC_NAME_A, "Имя:   проба-042");
     window->step = 2;
     window->boxAnswer = AfxMessageBox("Вы уверены?", MB_OKCANCEL);
     window->step = 3;
     return 0;
 }
 
-TEST(DialogWorker, CarriedCallsRunOnTheWindowThreadWhenItPumps) {
+TEST_F(DialogWorker, CarriedCallsRunOnTheWindowThreadWhenItPumps) {
     DialogDriver driver;
-    MainWindow main;
-    driver.open(main);
-    main.ShowItem(IDC_PROGRESS, true);
-    main.EnableItem(IDC_READ_SELECTED, false);
+    Form form;
+    driver.open(form);
+    form.ShowItem(IDC_BAR, true);
+    form.EnableItem(IDC_START, false);
     std::thread::id windowThread = std::this_thread::get_id();
     driver.onMessageBox([&](const headless::MessageBoxRecord&) {
-        main.boxThread = std::this_thread::get_id();
+        form.boxThread = std::this_thread::get_id();
         return IDCANCEL;
     });
 
-    ASSERT_TRUE(AfxBeginThread(finishingWorker, &main));
+    ASSERT_TRUE(AfxBeginThread(finishingWorker, &form));
     // Nothing changes until the window's thread serves the worker.
-    while (!driver.timerRunning(main, 1)) {
+    while (!driver.timerRunning(form, 1)) {
         ASSERT_TRUE(driver.pumpOnce());
     }
     EXPECT_EQ(AfxRunningWorkerCount(), 1);
     ASSERT_TRUE(driver.runUntilWorkersEnd());
-    EXPECT_EQ(main.step, 3);
-    EXPECT_FALSE(main.IsItemVisible(IDC_PROGRESS));
-    EXPECT_TRUE(main.IsItemEnabled(IDC_READ_SELECTED));
-    EXPECT_EQ(driver.pixel(main, IDC_PROGRESS, 9, 8), 0xFF0000u);
-    EXPECT_EQ(driver.pixel(main, IDC_PROGRESS, 10, 0), 0xFFFFFFu);
-    EXPECT_EQ(main.GetItemText(IDC_SERIAL_A), "S/N:   2018-042");
-    EXPECT_EQ(main.boxAnswer, IDCANCEL);
-    EXPECT_EQ(main.boxThread, windowThread);
+    EXPECT_EQ(form.step, 3);
+    EXPECT_FALSE(form.IsItemVisible(IDC_BAR));
+    EXPECT_TRUE(form.IsItemEnabled(IDC_START));
+    EXPECT_EQ(driver.pixel(form, IDC_BAR, 9, 8), 0xFF0000u);
+    EXPECT_EQ(driver.pixel(form, IDC_BAR, 10, 0), 0xFFFFFFu);
+    EXPECT_EQ(form.GetItemText(IDC_NAME_A), "Имя:   проба-042");
+    EXPECT_EQ(form.boxAnswer, IDCANCEL);
+    EXPECT_EQ(form.boxThread, windowThread);
     ASSERT_EQ(driver.messageBoxes().size(), 1u);
     EXPECT_EQ(driver.messageBoxes()[0].buttons(), MB_OKCANCEL);
-    driver.finish(main);
+    driver.finish(form);
 }
 
 // A fatal error on the worker: message, then the close request, waiting for both.
 unsigned failingWorker(void* param) {
-    auto* window = static_cast<MainWindow*>(param);
+    auto* window = static_cast<Form*>(param);
     AfxMessageBox("Unable to create file");
     window->step = 1;
     window->SendCloseMessage();
@@ -85,69 +89,69 @@ unsigned failingWorker(void* param) {
     return 0;
 }
 
-TEST(DialogWorker, CloseRequestFromAWorkerClosesTheWindowAsAUserWould) {
+TEST_F(DialogWorker, CloseRequestFromAWorkerClosesTheWindowAsAUserWould) {
     DialogDriver driver;
-    MainWindow main;
-    driver.open(main);
-    ASSERT_TRUE(AfxBeginThread(failingWorker, &main));
+    Form form;
+    driver.open(form);
+    ASSERT_TRUE(AfxBeginThread(failingWorker, &form));
     ASSERT_TRUE(driver.pumpOnce());  // the message box
     ASSERT_TRUE(driver.pumpOnce());  // the close request
-    EXPECT_TRUE(driver.hasEnded(main));
-    EXPECT_EQ(driver.finish(main), IDCANCEL);
-    EXPECT_TRUE(main.workerReturned);
-    EXPECT_EQ(main.step, 2);
+    EXPECT_TRUE(driver.hasEnded(form));
+    EXPECT_EQ(driver.finish(form), IDCANCEL);
+    EXPECT_TRUE(form.workerReturned);
+    EXPECT_EQ(form.step, 2);
     EXPECT_EQ(AfxRunningWorkerCount(), 0);
     ASSERT_EQ(driver.messageBoxes().size(), 1u);
     EXPECT_EQ(driver.messageBoxes()[0].text, "Unable to create file");
 }
 
-// A download-like loop that draws until the window closes, then tries once more.
+// A loop that draws until the window closes, then tries once more.
 unsigned loopingWorker(void* param) {
-    auto* window = static_cast<MainWindow*>(param);
+    auto* window = static_cast<Form*>(param);
     while (window->IsWindowOpen()) {
-        window->FillSolidRect(IDC_PROGRESS, {0, 0, 1, 1}, 0xFF0000);
+        window->FillSolidRect(IDC_BAR, {0, 0, 1, 1}, 0xFF0000);
         ++window->passes;
     }
     window->lateTimerSet = window->SetTimer(1, 1000);
-    window->lateText = window->GetItemText(IDC_READ_SELECTED);
+    window->lateText = window->GetItemText(IDC_START);
     window->workerReturned = true;
     return 0;
 }
 
-TEST(DialogWorker, ClosingWhileAWorkerWaitsOnTheWindowNeitherDeadlocksNorLeavesItRunning) {
+TEST_F(DialogWorker, ClosingWhileAWorkerWaitsOnTheWindowNeitherDeadlocksNorLeavesItRunning) {
     DialogDriver driver;
-    auto main = std::make_unique<MainWindow>();
-    driver.open(*main);
-    ASSERT_TRUE(AfxBeginThread(loopingWorker, main.get()));
-    while (main->passes < 3) {
+    auto form = std::make_unique<Form>();
+    driver.open(*form);
+    ASSERT_TRUE(AfxBeginThread(loopingWorker, form.get()));
+    while (form->passes < 3) {
         ASSERT_TRUE(driver.pumpOnce());
     }
     // The worker is now blocked in a carried call that nobody will serve.
-    EXPECT_TRUE(driver.closeBox(*main));
-    EXPECT_EQ(driver.finish(*main), IDCANCEL);
-    EXPECT_TRUE(main->workerReturned);
+    EXPECT_TRUE(driver.closeBox(*form));
+    EXPECT_EQ(driver.finish(*form), IDCANCEL);
+    EXPECT_TRUE(form->workerReturned);
     EXPECT_EQ(AfxRunningWorkerCount(), 0);
-    EXPECT_FALSE(main->lateTimerSet);
-    EXPECT_EQ(main->lateText, "");
-    main.reset();  // the window object may go now: no worker can touch it
+    EXPECT_FALSE(form->lateTimerSet);
+    EXPECT_EQ(form->lateText, "");
+    form.reset();  // the window object may go now: no worker can touch it
 }
 
-TEST(DialogWorker, WindowsAreOnlyRunFromTheWindowThread) {
+TEST_F(DialogWorker, WindowsAreOnlyRunFromTheWindowThread) {
     DialogDriver driver;
-    MainWindow main;
-    driver.open(main);
+    Form form;
+    driver.open(form);
     std::atomic<int> result{0};
     ASSERT_TRUE(AfxBeginThread(
         [](void* param) -> unsigned {
-            MainWindow about;
-            *static_cast<std::atomic<int>*>(param) = about.DoModal();
+            Form other;
+            *static_cast<std::atomic<int>*>(param) = other.DoModal();
             return 0;
         },
         &result));
     ASSERT_TRUE(driver.runUntilWorkersEnd());
     EXPECT_EQ(result, -1);
     EXPECT_TRUE(driver.modalRuns().empty());
-    driver.finish(main);
+    driver.finish(form);
 }
 
 TEST(DialogCallCarrier, ClosedCarrierRefusesAtOnceAndReleasesWaitingCalls) {
