@@ -6,10 +6,10 @@
 #include <string_view>
 #include <vector>
 
-#include "link/LinkBytes.h"
 #include "platform/serial/PortNames.h"
 #include "tools/blocksim/BlockModel.h"
 #include "tools/blocksim/ControlCommand.h"
+#include "tools/blocksim/DeviceBytes.h"
 #include "tools/blocksim/Scenario.h"
 
 namespace kelvra::fuzz {
@@ -44,7 +44,7 @@ void checkScenario(const blocksim::Scenario& scenario, Findings& findings) {
             addresses.insert(entry.address);
         }
         expect(findings,
-               block.setup.entries.size() <= static_cast<std::size_t>(kMaxDirEntries) &&
+               block.setup.entries.size() <= blocksim::kMaxDirEntries &&
                    addresses.size() == block.setup.entries.size(),
                "a block's entries were accepted beyond the limit or with a repeated address");
     }
@@ -96,7 +96,7 @@ void runCommand(std::string_view line, const blocksim::Scenario* scenario,
 }
 
 void sendRequests(std::string_view requests, blocksim::BlockModel& model) {
-    std::vector<std::uint8_t> reply(kSectorSize);
+    std::vector<std::uint8_t> reply(blocksim::kSectorSize);
     std::size_t replied = 0;
     for (std::size_t i = 0; i < requests.size() && replied < kMaxReplyBytes; ++i) {
         const auto byte = static_cast<std::uint8_t>(requests[i]);

@@ -55,6 +55,24 @@ TEST(BlockModelExchanges, HelloSendsGreetingParametersAndAck) {
     EXPECT_EQ(replyTo(blockB, {0x00}), (Bytes{0x55, 18, 0x01, 0x02, 7, 0x00, 0x00, 0x00, 0x0E}));
 }
 
+TEST(BlockModelExchanges, HelloFlagsCarryRoleAndServiceApart) {
+    struct Case {
+        bool roleA;
+        bool service;
+        std::uint8_t flags;
+    };
+    for (const Case& c : {Case{true, true, 0x82}, Case{false, true, 0x80}, Case{true, false, 0x02},
+                          Case{false, false, 0x00}}) {
+        BlockSetup setup = identity(42);
+        setup.roleA = c.roleA;
+        setup.service = c.service;
+        BlockModel block(setup);
+        EXPECT_EQ(replyTo(block, {0x00}), (Bytes{0x55, 18, 0x01, 0x02, 42, c.flags, 0, 0, 0x0E}))
+            << "block " << (c.roleA ? "A" : "B") << (c.service ? " with" : " without")
+            << " the service flag";
+    }
+}
+
 TEST(BlockModelExchanges, DirectoryEntriesFollowTheWireLayout) {
     BlockSetup setup = identity(60);
     setup.entries = {detailedEntry(), plainEntry(0x22)};

@@ -5,8 +5,10 @@
 #include <limits>
 #include <utility>
 
-#include "link/BlockParams.h"
-#include "link/LinkBytes.h"
+#include "tools/blocksim/DeviceBytes.h"
+#include "tools/blocksim/DeviceConfigFrame.h"
+#include "tools/blocksim/DeviceDirEntry.h"
+#include "tools/blocksim/DeviceParams.h"
 #include "tools/blocksim/SampleGenerator.h"
 
 namespace kelvra::blocksim {
@@ -23,22 +25,6 @@ std::uint16_t le16(const std::uint8_t* bytes) {
 std::uint32_t le32(const std::uint8_t* bytes) {
     return static_cast<std::uint32_t>(bytes[0]) | static_cast<std::uint32_t>(bytes[1]) << 8 |
            static_cast<std::uint32_t>(bytes[2]) << 16 | static_cast<std::uint32_t>(bytes[3]) << 24;
-}
-
-void writeDirEntry(const EntrySetup& entry, std::uint8_t* out) {
-    std::fill(out, out + kDirEntrySize, std::uint8_t{0});
-    out[0] = entry.lead;
-    out[1] = entry.recordCount;
-    std::copy(entry.entryInfo.begin(), entry.entryInfo.end(), out + 2);
-    out[6] = entry.address;
-    std::copy(entry.time.begin(), entry.time.end(), out + 8);
-    out[14] = entry.roleA ? BlockParams::kRoleA : 0;
-    std::copy(entry.setting1.begin(), entry.setting1.end(), out + 16);
-    std::copy(entry.setting2.begin(), entry.setting2.end(), out + 20);
-    out[24] = static_cast<std::uint8_t>(entry.sampleRate & 0xFF);
-    out[25] = static_cast<std::uint8_t>(entry.sampleRate >> 8);
-    out[26] = static_cast<std::uint8_t>(entry.duration & 0xFF);
-    out[27] = static_cast<std::uint8_t>(entry.duration >> 8);
 }
 
 }  // namespace
@@ -137,7 +123,7 @@ std::size_t BlockModel::requestLength(std::uint8_t command) const {
         case CmdSetClock:
             return 7;
         case CmdConfig:
-            return ConfigFrame::kSize;
+            return kConfigFrameSize;
         case CmdReadSector:
         case CmdSectorRequest:
             return 5;
@@ -216,22 +202,12 @@ void BlockModel::handle(const std::uint8_t* request) {
 }
 
 void BlockModel::sendHello() {
-    const std::uint8_t flags = static_cast<std::uint8_t>(
-        (setup_.roleA ? BlockParams::kRoleA : 0) | (setup_.service ? BlockParams::kService : 0));
-    const std::array<std::uint8_t, BlockParams::kSize> params = {
-        setup_.serialYear,
-        static_cast<std::uint8_t>(setup_.serialNumber & 0xFF),
-        static_cast<std::uint8_t>(setup_.serialNumber >> 8),
-        setup_.firmware,
-        flags,
-        0,
-        0,
-    };
+    const BlockParamBytes params = encodeBlockParams(setup_);
     put(ReplyHello);
     const std::size_t sent =
         setup_.faults.shortParams
-            ? std::min<std::size_t>(*setup_.faults.shortParams, BlockParams::kSize - 1)
-            : BlockParams::kSize;
+            ? std::min<std::size_t>(*setup_.faults.shortParams, kBlockParamsSize - 1)
+            : kBlockParamsSize;
     std::copy(params.begin(), params.begin() + static_cast<std::ptrdiff_t>(sent),
               appendOutput(sent));
     if (!setup_.faults.shortParams) {
@@ -240,12 +216,11 @@ void BlockModel::sendHello() {
 }
 
 void BlockModel::sendDirectory() {
-    const std::size_t count =
-        std::min(setup_.entries.size(), static_cast<std::size_t>(kMaxDirEntries));
+    const std::size_t count = std::min(setup_.entries.size(), kMaxDirEntries);
     for (std::size_t i = 0; i < count; ++i) {
-        writeDirEntry(setup_.entries[i], appendOutput(kDirEntrySize));
+        encodeDirEntry(setup_.entries[i], appendOutput(kDirEntrySize));
     }
-    if (count < static_cast<std::size_t>(kMaxDirEntries)) {
+    if (count < kMaxDirEntries) {
         put(DirEnd);
     }
     sendAck(Exchange::Directory);
@@ -253,19 +228,14 @@ void BlockModel::sendDirectory() {
 
 void BlockModel::applyConfig(const std::uint8_t* frame) {
     ConfigFrameBytes bytes{};
-    std::copy(frame, frame + ConfigFrame::kSize, bytes.begin());
+    std::copy(frame, frame + kConfigFrameSize, bytes.begin());
     configFrames_.push_back(bytes);
-    if (frame[6] != ConfigFrame::kSetIdentity) {
+    const std::optional<IdentityChange> change = identityChange(bytes);
+    if (!change) {
         return;
     }
-    // 0xFF and 0xFFFF stand in the fields the sending button does not supply.
-    if (frame[1] != 0xFF) {
-        setup_.serialYear = frame[1];
-    }
-    const std::uint16_t serialNumber = le16(frame + 2);
-    if (serialNumber != 0xFFFF) {
-        setup_.serialNumber = serialNumber;
-    }
+    setup_.serialYear = change->serialYear.value_or(setup_.serialYear);
+    setup_.serialNumber = change->serialNumber.value_or(setup_.serialNumber);
 }
 
 void BlockModel::sendMemorySector(std::uint32_t sectorAddress) {

@@ -1,13 +1,12 @@
 #pragma once
 
-#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <vector>
 
-#include "link/ConfigFrame.h"
 #include "tools/blocksim/BlockSetup.h"
+#include "tools/blocksim/DeviceConfigFrame.h"
 
 namespace kelvra::blocksim {
 
@@ -19,8 +18,6 @@ std::uint32_t sessionStride(std::uint8_t firmware);
 // bytes in give the same bytes out.
 class BlockModel {
 public:
-    using ConfigFrameBytes = std::array<std::uint8_t, ConfigFrame::kSize>;
-
     explicit BlockModel(BlockSetup setup);
 
     void receive(const std::uint8_t* bytes, std::size_t count);

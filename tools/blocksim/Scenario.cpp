@@ -8,8 +8,8 @@
 #include <nlohmann/json.hpp>
 #include <set>
 
-#include "link/LinkBytes.h"
 #include "platform/serial/PortNames.h"
+#include "tools/blocksim/DeviceBytes.h"
 
 namespace kelvra::blocksim {
 
@@ -348,7 +348,7 @@ ScenarioBlock parseBlock(const Field& field) {
     }
     if (const auto entries = field.optionalMember("entries")) {
         expectArray(*entries, "directory entries");
-        if (entries->value.size() > static_cast<std::size_t>(kMaxDirEntries)) {
+        if (entries->value.size() > kMaxDirEntries) {
             entries->fail("a block holds at most " + std::to_string(kMaxDirEntries) + " entries");
         }
         std::set<std::uint8_t> addresses;
