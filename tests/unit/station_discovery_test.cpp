@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 
-#include "link/ConfigFrame.h"
 #include "tests/support/StationFixture.h"
 
 namespace kelvra {
@@ -11,10 +10,10 @@ using platform::headless::MessageBoxRecord;
 
 class Discovery : public test::StationFixture {};
 
+// Hello, the 17-byte pairing frame (0x06, the sub-command in byte 6, zeros elsewhere), hello.
 Bytes pairingThenHello(std::uint8_t subCommand) {
-    Bytes bytes{0x00};
-    const ConfigFrame frame = ConfigFrame::command(subCommand);
-    bytes.insert(bytes.end(), frame.bytes.begin(), frame.bytes.end());
+    Bytes bytes{0x00, 0x06, 0, 0, 0, 0, 0, subCommand};
+    bytes.resize(1 + 17, 0x00);
     bytes.push_back(0x00);
     return bytes;
 }
@@ -43,7 +42,7 @@ TEST_F(Discovery, FindsBothBlocksInOneTickAndPairsTheSecond) {
     // Block B alone was placed and listed, then block A after pairing with sub-command 1,
     // and the list was read again from both; the tick ends with both pinged.
     EXPECT_EQ(takeReceived(3), (Bytes{0x00, 0x01, 0x01, 0x00}));
-    Bytes expectedA = pairingThenHello(ConfigFrame::kPairWithB);
+    Bytes expectedA = pairingThenHello(1);
     expectedA.insert(expectedA.end(), {0x01, 0x00});
     EXPECT_EQ(takeReceived(7), expectedA);
     EXPECT_EQ(label(IDC_SERIAL_A), "S/N:   2018-042");
@@ -57,7 +56,7 @@ TEST_F(Discovery, PairsWithSubCommandTwoWhenBlockAIsPresent) {
     start();
     tick();
     EXPECT_EQ(window->slotB.portIndex, 11) << "COM12 is port index 11";
-    Bytes expectedB = pairingThenHello(ConfigFrame::kPairWithA);
+    Bytes expectedB = pairingThenHello(2);
     expectedB.insert(expectedB.end(), {0x01, 0x00});
     EXPECT_EQ(takeReceived(12), expectedB);
     EXPECT_EQ(label(IDC_SERIAL_B), "S/N:   2019-005");
