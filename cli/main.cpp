@@ -13,6 +13,10 @@
 
 #ifdef _WIN32
 #include <windows.h>
+// After windows.h, whose types it uses.
+#include <shellapi.h>
+
+#include "platform/win32/Utf16.h"
 #endif
 
 namespace {
@@ -27,7 +31,7 @@ constexpr const char* kDescription =
 
 }  // namespace
 
-int main(int argc, char** argv) {
+int main([[maybe_unused]] int argc, [[maybe_unused]] char** argv) {
 #ifdef _WIN32
     SetConsoleOutputCP(CP_UTF8);
 #endif
@@ -107,7 +111,19 @@ int main(int argc, char** argv) {
         [&] { run = [&] { return runDelete(backend, clock, deleteLine, deleteConfirmed); }; });
 
     try {
+#ifdef _WIN32
+        // The narrow arguments are in the ANSI code page; folder names go on as UTF-8.
+        int count = 0;
+        LPWSTR* wide = CommandLineToArgvW(GetCommandLineW(), &count);
+        std::vector<std::string> arguments;
+        for (int i = count - 1; i > 0; --i) {
+            arguments.push_back(platform::toUtf8(wide[i]));
+        }
+        LocalFree(wide);
+        app.parse(arguments);
+#else
         app.parse(argc, argv);
+#endif
     } catch (const CLI::ParseError& error) {
         const int status = app.exit(error);
         return status == 0 ? kExitDone : kExitUsage;
