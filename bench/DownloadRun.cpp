@@ -127,7 +127,8 @@ RunResult runDownloadJob(const RunSetup& run) {
         getrusage(RUSAGE_SELF, &after);
         result.cpuSeconds = cpuSeconds(after) - cpuSeconds(before);
         result.peakRssKb = after.ru_maxrss;
-        if (station.window().job.recoveryPending || !station.driver().messageBoxes().empty()) {
+        if (station.window().download().job().recoveryPending ||
+            !station.driver().messageBoxes().empty()) {
             result.failure = "the transfer failed";
             return result;
         }

@@ -12,7 +12,7 @@ set(CPACK_STRIP_FILES ON)
 set(KELVRA_PACKAGING_DIR ${CMAKE_SOURCE_DIR}/packaging)
 
 if(WIN32)
-    install(TARGETS kelvra RUNTIME DESTINATION .)
+    install(TARGETS kelvra kelvra-cli RUNTIME DESTINATION .)
     # Notepad of the oldest supported Windows wants CR LF.
     configure_file(${KELVRA_PACKAGING_DIR}/windows/README.txt.in packaging/README.txt @ONLY
         NEWLINE_STYLE CRLF)
@@ -32,7 +32,7 @@ else()
     # Only targets are stripped on their own: the renamed copy is stripped here.
     install(CODE "execute_process(COMMAND ${CMAKE_STRIP}
         \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_BINDIR}/kelvra\")")
-    install(TARGETS kelvra-blocksim RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+    install(TARGETS kelvra-cli kelvra-blocksim RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
     install(FILES ${KELVRA_PACKAGING_DIR}/linux/kelvra.desktop
         DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
 
@@ -55,7 +55,7 @@ else()
     # Manual pages and the changelog, compressed without a time stamp as Debian wants them.
     set(KELVRA_DOC_DIR ${CMAKE_INSTALL_DATADIR}/doc/kelvra)
     set(KELVRA_COMPRESSED)
-    foreach(source kelvra.1 kelvra-blocksim.1 changelog)
+    foreach(source kelvra.1 kelvra-cli.1 kelvra-blocksim.1 changelog)
         if(source STREQUAL changelog)
             configure_file(${KELVRA_PACKAGING_DIR}/linux/changelog.in packaging/changelog @ONLY)
         else()
@@ -69,6 +69,7 @@ else()
     endforeach()
     add_custom_target(kelvra-package-files ALL DEPENDS ${KELVRA_ICON_PNGS} ${KELVRA_COMPRESSED})
     install(FILES ${CMAKE_BINARY_DIR}/packaging/kelvra.1.gz
+        ${CMAKE_BINARY_DIR}/packaging/kelvra-cli.1.gz
         ${CMAKE_BINARY_DIR}/packaging/kelvra-blocksim.1.gz
         DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
     install(FILES ${CMAKE_BINARY_DIR}/packaging/changelog.gz
@@ -87,8 +88,9 @@ else()
 shows their serial numbers and firmware, lists the recordings of both blocks
 as one time-ordered table and downloads the selected records into 16-bit
 stereo WAV files, one channel per block. It also sets the blocks' clock,
-clears their memory and deletes entries. kelvra-blocksim serves simulated
-blocks for trying it without a recorder.")
+clears their memory and deletes entries. kelvra-cli does the same from a
+shell, and kelvra-blocksim serves simulated blocks for trying it without a
+recorder.")
 endif()
 
 include(CPack)

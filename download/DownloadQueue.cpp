@@ -61,8 +61,47 @@ QueuedLines queueSelectedLines(DownloadJob& job, const RecordInfo* table, const 
     return result;
 }
 
+std::vector<std::string> queuedFileNames(const RecordInfo* table, const int* lines, int count) {
+    std::vector<std::string> names;
+    std::set<std::string> taken;
+    for (int i = 0; i < count; ++i) {
+        const RecordInfo& row = table[lines[i]];
+        DownloadItem item;
+        item.sampleRate = row.sampleRate;
+        item.duration = row.duration;
+        if (item.channelBytes() > kMaxWavChannelBytes) {
+            names.emplace_back();
+            continue;
+        }
+        names.push_back(uniqueName(wavFileName(row), taken));
+        taken.insert(names.back());
+    }
+    return names;
+}
+
+int dropQueued(DownloadJob& job, const std::function<bool(const DownloadItem&)>& drop) {
+    int kept = 0;
+    job.jobBytesTotal = 0;
+    for (int i = 0; i < job.queueLength; ++i) {
+        DownloadItem& item = job.downloadQueue[static_cast<std::size_t>(i)];
+        if (drop(item)) {
+            continue;
+        }
+        job.jobBytesTotal += item.channelBytes();
+        if (kept != i) {
+            job.downloadQueue[static_cast<std::size_t>(kept)] = std::move(item);
+        }
+        ++kept;
+    }
+    const int dropped = job.queueLength - kept;
+    job.queueLength = kept;
+    job.jobBytesLeft = job.jobBytesTotal;
+    return dropped;
+}
+
 std::string tooLongMessage(const std::vector<int>& lines) {
-    std::string message = "Line " + std::to_string(lines.front() + 1) + messages::kRecordTooLong;
+    std::string message =
+        "Line " + std::to_string(lines.front() + 1) + ": " + messages::kRecordTooLong;
     if (lines.size() > 1) {
         message += " (and " + std::to_string(lines.size() - 1) + " more lines)";
     }

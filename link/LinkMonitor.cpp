@@ -22,7 +22,7 @@ LinkMonitor::LinkMonitor(CBlockPort& slotA, CBlockPort& slotB, platform::SerialB
 }
 
 void LinkMonitor::tick() {
-    if (slotA_.present && slotB_.present && !clockSet_) {
+    if (setsClock_ && slotA_.present && slotB_.present && !clockSet_) {
         setBlockClock();
         if (host_.closing()) {
             return;
@@ -136,7 +136,7 @@ bool LinkMonitor::pingBlock(CBlockPort& slot) {
 
 void LinkMonitor::setBlockClock() {
     clockSet_ = true;
-    if (!setClock(*slotA_.handle, clock_.localTime())) {
+    if (!setClock(*slotA_.handle, clock_.atStartOfSecond())) {
         host_.fatalLinkError(messages::kNoAcknowledgeT1);
     }
 }

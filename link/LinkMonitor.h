@@ -32,6 +32,9 @@ public:
                 platform::Clock& clock, LinkMonitorHost& host);
 
     void tick();
+    // Ticks leave the blocks' clocks as they are: for a front end that sets them only when
+    // asked.
+    void leaveClockAlone() { setsClock_ = false; }
 
     void scanPorts();
     // True when a present block failed to answer.
@@ -61,6 +64,7 @@ private:
     std::array<bool, platform::kPortCount> portWorthTrying_;
     int rescanCountdown_ = 0;
     bool clockSet_ = false;
+    bool setsClock_ = true;
     unsigned slotChangesA_ = 0;
     unsigned slotChangesB_ = 0;
 };

@@ -23,9 +23,9 @@ inline constexpr const char* kDeleteQuestion = "Удалить?";
 inline constexpr const char* kChooseFolder = "Выберите папку для сохранения";
 inline constexpr const char* kTooManyRecordsSelected =
     "Too many records selected: at most 160 can be read at once";
-// Preceded by "Line <n>", and followed by " (and <k> more lines)" when there are more.
+// After "Line <n>: ", and followed by " (and <k> more lines)" when there are more.
 inline constexpr const char* kRecordTooLong =
-    ": the record is too long for a WAV file and is not read";
+    "the record is too long for a WAV file and is not read";
 inline constexpr const char* kUnableToCreateFile = "Unable to create file";
 inline constexpr const char* kUnableToWriteFile = "Unable to write file";
 inline constexpr const char* kUnableToWritePortA2 = "Unable to write communication port A2";

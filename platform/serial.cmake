@@ -8,6 +8,8 @@ if(WIN32)
         ${CMAKE_CURRENT_SOURCE_DIR}/win32/Win32SerialBackend.cpp
         ${CMAKE_CURRENT_SOURCE_DIR}/win32/Win32Clock.cpp
     )
+    # The clock waits for the start of a second at the timer's finest resolution.
+    target_link_libraries(kelvra_platform_serial PUBLIC winmm)
 else()
     target_sources(kelvra_platform_serial PRIVATE
         ${CMAKE_CURRENT_SOURCE_DIR}/posix/PosixSerialPort.cpp

@@ -33,11 +33,13 @@ deb=build/linux/kelvra_${version}_amd64.deb
 [ -f "$deb" ] || fail "no $deb"
 expected_files="./usr/bin/kelvra
 ./usr/bin/kelvra-blocksim
+./usr/bin/kelvra-cli
 ./usr/share/applications/kelvra.desktop
 ./usr/share/doc/kelvra/README.Debian
 ./usr/share/doc/kelvra/changelog.gz
 ./usr/share/doc/kelvra/copyright
 ./usr/share/man/man1/kelvra-blocksim.1.gz
+./usr/share/man/man1/kelvra-cli.1.gz
 ./usr/share/man/man1/kelvra.1.gz"
 for size in 16 22 24 32 48 64 128 256; do
     expected_files+=$'\n'"./usr/share/icons/hicolor/${size}x${size}/apps/kelvra.png"
@@ -77,6 +79,32 @@ for _ in $(seq 60); do
 done
 [ -n "$shown" ] || { cat "$work/simulator.out" "$work/kelvra.log" >&2; fail "the unpacked kelvra did not list both blocks"; }
 echo "the unpacked kelvra listed both simulated blocks"
+# The window holds the ports; once it is gone the command line finds the same blocks.
+kill "${pids[-1]}" && wait "${pids[-1]}" 2>/dev/null || true
+unset 'pids[-1]'
+listed=$("$root/usr/bin/kelvra-cli" list) || fail "the unpacked kelvra-cli list failed"
+[ "$(grep -c . <<<"$listed")" -eq 7 ] || fail "the unpacked kelvra-cli did not list pair.json's 7 records"
+echo "the unpacked kelvra-cli listed both simulated blocks"
+
+# Subsystem (GUI or console) and its version, system DLLs only, stripped.
+check_executable() {
+    local arch=$1 exe=$2 objdump=$3 subsystem=$4 kind=$5
+    local headers
+    headers=$("$objdump" -p "$exe")
+    grep -qE "Subsystem\s+$subsystem" <<<"$headers" || fail "$arch: $exe is not a $kind program"
+    grep -qE 'MajorSubsystemVersion\s+6$' <<<"$headers" &&
+        grep -qE 'MinorSubsystemVersion\s+1$' <<<"$headers" ||
+        fail "$arch: the subsystem version of $exe is not 6.1 (Windows 7)"
+    local dll
+    for dll in $(awk '/DLL Name:/ {print $3}' <<<"$headers"); do
+        case ${dll,,} in
+        advapi32.dll | comctl32.dll | gdi32.dll | kernel32.dll | msvcrt.dll | ole32.dll | \
+            shell32.dll | user32.dll | winmm.dll) ;;
+        *) fail "$arch: $exe imports $dll, which is no system library" ;;
+        esac
+    done
+    ! "$objdump" -h "$exe" | grep -q '\.debug' || fail "$arch: $exe is not stripped"
+}
 
 check_zip() {
     local arch=$1 build=$2 objdump=$3
@@ -84,24 +112,12 @@ check_zip() {
     local zip=$build/Kelvra-${version}-${arch}.zip folder=Kelvra-${version}-${arch}
     [ -f "$zip" ] || fail "no $zip"
     same_lines "$(unzip -Z1 "$zip" | grep -v '/$')" "$folder/Kelvra.exe
+$folder/kelvra-cli.exe
 $folder/README.txt" "the files of $zip differ"
     unzip -q -o "$zip" -d "$work/$arch"
-    local exe=$work/$arch/$folder/Kelvra.exe
-    local headers
-    headers=$("$objdump" -p "$exe")
-    grep -qE 'Subsystem\s+00000002' <<<"$headers" || fail "$arch: not a Windows GUI program"
-    grep -qE 'MajorSubsystemVersion\s+6$' <<<"$headers" &&
-        grep -qE 'MinorSubsystemVersion\s+1$' <<<"$headers" ||
-        fail "$arch: the subsystem version is not 6.1 (Windows 7)"
-    local dll
-    for dll in $(awk '/DLL Name:/ {print $3}' <<<"$headers"); do
-        case ${dll,,} in
-        advapi32.dll | comctl32.dll | gdi32.dll | kernel32.dll | msvcrt.dll | ole32.dll | \
-            shell32.dll | user32.dll) ;;
-        *) fail "$arch: imports $dll, which is no system library" ;;
-        esac
-    done
-    ! "$objdump" -h "$exe" | grep -q '\.debug' || fail "$arch: not stripped"
+    local exe=$work/$arch/$folder/Kelvra.exe cli=$work/$arch/$folder/kelvra-cli.exe
+    check_executable "$arch" "$exe" "$objdump" 00000002 "Windows GUI"
+    check_executable "$arch" "$cli" "$objdump" 00000003 "console"
     local text
     text=$(strings -a "$exe")
     grep -q 'requestedExecutionLevel level="asInvoker"' <<<"$text" || fail "$arch: no asInvoker"
@@ -112,7 +128,7 @@ $folder/README.txt" "the files of $zip differ"
         "Copyright (C) 2018-2026 Orvex" Kelvra.exe "$version"; do
         grep -qxF "$expected" <<<"$text" || fail "$arch: the version record lacks '$expected'"
     done
-    echo "$arch: GUI, Windows 6.1, system DLLs only, stripped, manifest and version record"
+    echo "$arch: GUI and console programs, Windows 6.1, system DLLs only, stripped, manifest and version record"
 }
 check_zip win64 build/mingw-x86_64 x86_64-w64-mingw32-objdump
 check_zip win32 build/mingw-i686 i686-w64-mingw32-objdump

@@ -6,9 +6,8 @@
 #include "download/Recovery.h"
 #include "link/LinkExchanges.h"
 #include "link/Messages.h"
-#include "records/DirEntry.h"
 #include "records/RecordListLine.h"
-#include "records/RecordTableBuilder.h"
+#include "records/RecordTableRead.h"
 #include "ui/AboutDlg.h"
 #include "ui/ParamSet.h"
 
@@ -42,7 +41,8 @@ void describeSlot(CMainDlg& window, const CBlockPort& block, int serialLabel, in
 CMainDlg::CMainDlg(SerialBackend& serialBackend, Clock& clock)
     : CDialog(IDD_MAIN_DIALOG),
       icon_(LoadIconResource(IDR_MAINFRAME)),
-      monitor_(slotA, slotB, serialBackend, clock, *this) {}
+      monitor_(slotA, slotB, serialBackend, clock, *this),
+      download_(slotA, slotB, recordTable.data(), *this) {}
 
 CMainDlg::~CMainDlg() = default;
 
@@ -73,8 +73,6 @@ bool CMainDlg::OnInitDialog() {
     }
     SetIcon(icon_, true);
     SetIcon(icon_, false);
-    job.recoveryPending = false;
-    job.retryCount = 0;
     SetTimer(kMonitorTimer, kMonitorPeriodMs);
     return true;
 }
@@ -108,7 +106,7 @@ void CMainDlg::OnTimer(unsigned timerId) {
     if (timerId == kMonitorTimer) {
         monitor_.tick();
     } else if (timerId == kRecoveryTimer) {
-        onRecoveryTick();
+        download_.recoveryTick();
     }
     if (!closing_) {
         CDialog::OnTimer(timerId);
@@ -125,33 +123,12 @@ void CMainDlg::RefreshRecordList() {
     list.ResetContent();
     list.SetTabStops(kRecordListTabStop);
 
-    RecordTableBuilder table;
-    CBlockPort* const slots[2] = {&slotA, &slotB};
-    for (int slot = 0; slot < 2; ++slot) {
-        CBlockPort& block = *slots[slot];
-        if (!block.present) {
-            continue;
-        }
-        const DirectoryListing listing = readDirectory(*block.handle);
-        for (int i = 0; i < listing.entryCount; ++i) {
-            table.addEntry(DirEntry::fromBytes(listing.entries[static_cast<std::size_t>(i)].data()),
-                           slot, block.firmware);
-        }
-        switch (listing.failure) {
-            case DirectoryFailure::None:
-                break;
-            case DirectoryFailure::NotWritten:
-                fatalLinkError(messages::kUnableToWritePort1);
-                return;
-            case DirectoryFailure::ShortEntry:
-                fatalLinkError(messages::kUnableToReadPort);
-                return;
-            case DirectoryFailure::NoAck:
-                fatalLinkError(messages::kNoAcknowledge);
-                return;
-        }
+    const RecordTableRead read = readRecordTable(slotA, slotB);
+    if (read.failure != nullptr) {
+        fatalLinkError(read.failure);
+        return;
     }
-    table.sortAndMerge();
+    const RecordTableBuilder& table = read.table;
     const int rows = table.rowCount() < kRecordRows ? table.rowCount() : kRecordRows;
     for (int i = 0; i < rows; ++i) {
         recordTable[static_cast<std::size_t>(i)] = table.row(i);
@@ -165,7 +142,7 @@ void CMainDlg::RefreshRecordList() {
 void CMainDlg::OnClearMemory() {
     // The box let timer 1 run: a fatal message may have asked the window to close meanwhile.
     if (AfxMessageBox(messages::kAreYouSure, MB_OKCANCEL) != IDOK || closing_ ||
-        job.transferActive()) {
+        download_.transferActive()) {
         return;
     }
     bool lastWritten = true;
@@ -190,7 +167,7 @@ void CMainDlg::OnClearMemory() {
 
 void CMainDlg::OnRecordListDblClk() {
     // The worker owns the ports and reads the table while a download runs or waits.
-    if (job.transferActive()) {
+    if (download_.transferActive()) {
         return;
     }
     CListBox list = GetListBox(IDC_RECORD_LIST);
@@ -229,7 +206,7 @@ void CMainDlg::OnSerialBDblClk() {
 
 void CMainDlg::openFactorySetup(CBlockPort& block) {
     // During a transfer the worker owns the ports and writes the slots: not even read them.
-    if (job.transferActive() || !block.present || !block.serviceFlag) {
+    if (download_.transferActive() || !block.present || !block.serviceFlag) {
         return;
     }
     const unsigned lentAt = monitor_.slotChanges(block);
@@ -248,7 +225,7 @@ void CMainDlg::openFactorySetup(CBlockPort& block) {
 }
 
 void CMainDlg::OnReadSelected() {
-    if ((!slotA.present && !slotB.present) || job.transferActive()) {
+    if ((!slotA.present && !slotB.present) || download_.transferActive()) {
         return;
     }
     CListBox list = GetListBox(IDC_RECORD_LIST);
@@ -271,8 +248,7 @@ void CMainDlg::OnReadSelected() {
     if (count <= 0 || count > kQueueCapacity || (!slotA.present && !slotB.present) || closing_) {
         return;
     }
-    const QueuedLines queued =
-        queueSelectedLines(job, recordTable.data(), lines, count, slotA.present, slotB.present);
+    const QueuedLines queued = download_.queueLines(lines, count);
     if (!queued.tooLong.empty()) {
         const unsigned changesBefore = monitor_.slotChanges();
         AfxMessageBox(tooLongMessage(queued.tooLong).c_str());
@@ -286,14 +262,7 @@ void CMainDlg::OnReadSelected() {
     }
     // The next picker opens where this one ended; the files themselves go by full path.
     ChangeCurrentDirectory(*folder);
-    job.outputFolder = *folder;
     KillTimer(kMonitorTimer);
-
-    job.recoveryPending = false;
-    job.retryCount = 0;
-    job.slotsExchanged = false;
-    slotA.bytesLeft = 0;
-    slotB.bytesLeft = 0;
     slotChangesAtJobStart_ = monitor_.slotChanges();
 
     ShowItem(IDC_PROGRESS, true);
@@ -303,58 +272,28 @@ void CMainDlg::OnReadSelected() {
     }
     EnableItem(IDC_READ_SELECTED, false);
     EnableItem(IDC_CLEAR_MEMORY, false);
-    startWorker();
+    download_.start(*folder);
 }
 
-void CMainDlg::startWorker() {
-    job.workerRunning = true;
-    if (!AfxBeginThread(&CMainDlg::workerEntry, this)) {
-        job.workerRunning = false;
-        job.recoveryPending = false;
-        job.outputFile.close();
-        restoreIdleControls();
-        SetTimer(kMonitorTimer, kMonitorPeriodMs);
-    }
+bool CMainDlg::startThread(DownloadSession& session) {
+    return AfxBeginThread(&CMainDlg::workerEntry, &session);
 }
 
-unsigned CMainDlg::workerEntry(void* window) {
-    auto& self = *static_cast<CMainDlg*>(window);
-    DownloadContext context{self.slotA, self.slotB, self.recordTable.data(), self.job, self};
-    downloadWorker(context);
+unsigned CMainDlg::workerEntry(void* session) {
+    static_cast<DownloadSession*>(session)->runWorker();
     return 0;
 }
 
-void CMainDlg::onRecoveryTick() {
-    switch (recoveryTick(slotA, slotB, job)) {
-        case RecoveryStep::Wait:
-            return;
-        case RecoveryStep::GiveUp:
-            giveUpRecovery();
-            return;
-        case RecoveryStep::StartWorker:
-            KillTimer(kRecoveryTimer);
-            KillTimer(kMonitorTimer);
-            startWorker();
-            return;
-    }
+void CMainDlg::stopRecoveryTicks() {
+    KillTimer(kRecoveryTimer);
 }
 
-void CMainDlg::giveUpRecovery() {
-    KillTimer(kRecoveryTimer);
-    AfxMessageBox(messages::kUnableToReadPort);
-    restoreIdleControls();
-    job.recoveryPending = false;
-    slotA.bytesLeft = 0;
-    slotB.bytesLeft = 0;
-    closeBlock(slotA);
-    closeBlock(slotB);
-    showBlockStatus();
-    RefreshRecordList();
-    job.outputFile.close();
+void CMainDlg::stopMonitorTicks() {
+    KillTimer(kMonitorTimer);
 }
 
 bool CMainDlg::recoveryPending() const {
-    return job.recoveryPending;
+    return download_.recoveryPending();
 }
 
 void CMainDlg::blocksChanged() {

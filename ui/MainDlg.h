@@ -3,8 +3,7 @@
 #include <array>
 #include <atomic>
 
-#include "download/DownloadJob.h"
-#include "download/DownloadWorker.h"
+#include "download/DownloadSession.h"
 #include "link/BlockPort.h"
 #include "link/LinkMonitor.h"
 #include "platform/clock/Clock.h"
@@ -20,10 +19,9 @@ inline constexpr unsigned kMonitorPeriodMs = 1000;
 inline constexpr unsigned kRecoveryTimer = 3;
 inline constexpr unsigned kRecoveryPeriodMs = 10000;
 
-// The main window. It owns the whole station: both block ports, the record table, the
-// download job and its file, and routes every tick and user action to the code that
-// handles it.
-class CMainDlg : public platform::CDialog, private LinkMonitorHost, private DownloadHost {
+// The main window. It owns the whole station: both block ports, the record table and the
+// download session, and routes every tick and user action to the code that handles it.
+class CMainDlg : public platform::CDialog, private LinkMonitorHost, private DownloadSessionHost {
 public:
     CMainDlg(platform::SerialBackend& serialBackend, platform::Clock& clock);
     ~CMainDlg() override;
@@ -37,7 +35,7 @@ public:
     CBlockPort slotA;
     CBlockPort slotB;
     std::array<RecordInfo, kRecordRows> recordTable{};
-    DownloadJob job;
+    const DownloadSession& download() const { return download_; }
     const LinkMonitor& linkMonitor() const { return monitor_; }
 
 protected:
@@ -56,10 +54,7 @@ private:
     void OnSerialBDblClk();
 
     void openFactorySetup(CBlockPort& block);
-    void onRecoveryTick();
-    void giveUpRecovery();
-    void startWorker();
-    static unsigned workerEntry(void* window);
+    static unsigned workerEntry(void* session);
 
     // LinkMonitorHost
     bool recoveryPending() const override;
@@ -76,8 +71,14 @@ private:
     void fatalError(const char* message) override;
     bool windowOpen() const override;
 
+    // DownloadSessionHost
+    bool startThread(DownloadSession& session) override;
+    void stopRecoveryTicks() override;
+    void stopMonitorTicks() override;
+
     platform::IconHandle icon_ = nullptr;
     LinkMonitor monitor_;
+    DownloadSession download_;
     // Set once a fatal error has asked the window to close: no tick runs after it.
     std::atomic<bool> closing_{false};
     // Placements counted when the job started: a job that ends after more shows the blocks anew.

@@ -70,7 +70,7 @@ void checkEndState(CMainDlg& window, const platform::headless::DialogDriver& dri
                "the window closed without a message saying why");
         return;
     }
-    const DownloadJob& job = window.job;
+    const DownloadJob& job = window.download().job();
     expect(findings, !job.transferActive(),
            "the window is left with a download running or waiting for its blocks");
     expect(findings, driver.timerRunning(window, kMonitorTimer), "timer 1 is not running");

@@ -91,7 +91,8 @@ Findings Station::run() {
         quiet = replies_.consumed() == before ? quiet + 1 : 0;
     }
     // From here on the line is silent, as if both blocks were unplugged.
-    for (int t = 0; t < kSettleTicks && windowOpen() && window_->job.transferActive(); ++t) {
+    for (int t = 0; t < kSettleTicks && windowOpen() && window_->download().job().transferActive();
+         ++t) {
         tick();
     }
     jobMayHaveEnded();
@@ -142,7 +143,8 @@ void Station::awaitWorkers() {
 }
 
 void Station::act() {
-    if (!windowOpen() || window_->job.transferActive() || driver_.topDialog() != window_.get() ||
+    if (!windowOpen() || window_->download().job().transferActive() ||
+        driver_.topDialog() != window_.get() ||
         window_->GetListBox(IDC_RECORD_LIST).GetCount() == 0) {
         return;
     }
@@ -179,14 +181,14 @@ void Station::download() {
 
 void Station::jobMayHaveEnded() {
     // A job that started has opened a file; once it no longer runs or waits, it has ended.
-    if (!jobMayRun_ || window_->job.transferActive()) {
+    if (!jobMayRun_ || window_->download().job().transferActive()) {
         return;
     }
     jobMayRun_ = false;
     if (folder_.fileNames().empty()) {
         return;
     }
-    checkJobFiles(window_->job, folder_, findings_);
+    checkJobFiles(window_->download().job(), folder_, findings_);
     folder_.empty();
 }
 

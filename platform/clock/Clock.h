@@ -16,6 +16,10 @@ class Clock {
 public:
     virtual ~Clock() = default;
     virtual LocalTime localTime() = 0;
+    // Waits until the clock is at the start of a second, at once when it is there already, and
+    // reads it then: a block set to whole seconds is right to the millisecond only when set at
+    // the moment a second begins.
+    virtual LocalTime atStartOfSecond() = 0;
 };
 
 // The computer's own clock.

@@ -31,7 +31,7 @@ protected:
     // timer 3 resumes it.
     void recoverOnce() {
         CMainDlg& window = station->window();
-        ASSERT_TRUE(window.job.recoveryPending) << "the spoiled batch was not noticed";
+        ASSERT_TRUE(window.download().job().recoveryPending) << "the spoiled batch was not noticed";
         ASSERT_TRUE(station->tickUntilBothPlaced()) << "the blocks were not found again";
         ASSERT_TRUE(station->driver().fireTimer(window, kRecoveryTimer));
         ASSERT_TRUE(station->runWorker(120s)) << "the resumed worker did not end in time";

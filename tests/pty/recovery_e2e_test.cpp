@@ -43,7 +43,7 @@ protected:
     // The worker has handed the job to recovery: both ports closed, timers 1 and 3 running.
     void expectInterrupted() {
         CMainDlg& window = station->window();
-        ASSERT_TRUE(window.job.recoveryPending) << "the transfer did not fail";
+        ASSERT_TRUE(window.download().job().recoveryPending) << "the transfer did not fail";
         EXPECT_FALSE(window.slotA.present);
         EXPECT_FALSE(window.slotB.present);
         EXPECT_TRUE(station->driver().timerRunning(window, kMonitorTimer));
@@ -91,7 +91,7 @@ TEST_F(RecoveryE2e, BatchBlockBLostMidBatchAfterBlockASectorOfThePair) {
     downloadAllLines(2, 60s);
     awaitReturn(kPairComB);
     resume();
-    EXPECT_EQ(station->window().job.retryCount, 1);
+    EXPECT_EQ(station->window().download().job().retryCount, 1);
     expectBothRecordsWhole();
     expectIdleWithBothBlocks();
 }
@@ -128,7 +128,7 @@ TEST_F(RecoveryE2e, BatchBlocksLostAtTheLastPairAndBetweenRecords) {
     resume();
     awaitReturn(kPairComA);
     resume();
-    EXPECT_EQ(station->window().job.retryCount, 2);
+    EXPECT_EQ(station->window().download().job().retryCount, 2);
     expectBothRecordsWhole();
     expectIdleWithBothBlocks();
 }
@@ -170,7 +170,8 @@ TEST_F(RecoveryE2e, SingleSectorBlocksLostOneAfterTheOther) {
     resume();
     awaitReturn(kPairComB);
     resume();
-    EXPECT_EQ(station->window().job.retryCount, 2) << "addressed blocks count over the whole job";
+    EXPECT_EQ(station->window().download().job().retryCount, 2)
+        << "addressed blocks count over the whole job";
     expectFiles({{kFirstRecord, {setupA(), 5}, {setupB(), 9}, 0}});
     expectIdleWithBothBlocks();
 }
@@ -186,7 +187,7 @@ TEST_F(RecoveryE2e, BasicStreamBlocksLostOneAfterTheOtherRestartTheirRecord) {
     resume();
     awaitReturn(kPairComA);
     resume();
-    EXPECT_EQ(station->window().job.retryCount, 0) << "the second record began afresh";
+    EXPECT_EQ(station->window().download().job().retryCount, 0) << "the second record began afresh";
     expectBothRecordsWhole();
     expectIdleWithBothBlocks();
 }
@@ -202,13 +203,13 @@ TEST_F(RecoveryE2e, ABlockThatStaysAwayEndsTheJobAndLeavesThePartialFile) {
     ASSERT_TRUE(station->tickUntil([&] { return window.slotA.present; }));
     for (int tries = 2; tries <= 5; ++tries) {
         ASSERT_TRUE(driver.fireTimer(window, kRecoveryTimer));
-        EXPECT_EQ(window.job.retryCount, tries);
+        EXPECT_EQ(window.download().job().retryCount, tries);
         EXPECT_TRUE(driver.messageBoxes().empty());
     }
     ASSERT_TRUE(driver.fireTimer(window, kRecoveryTimer));
     ASSERT_EQ(driver.messageBoxes().size(), 1u);
     EXPECT_EQ(driver.messageBoxes()[0].text, "Unable to read communication port");
-    EXPECT_FALSE(window.job.recoveryPending);
+    EXPECT_FALSE(window.download().job().recoveryPending);
     EXPECT_FALSE(driver.timerRunning(window, kRecoveryTimer));
     EXPECT_TRUE(window.IsItemEnabled(IDC_READ_SELECTED));
     EXPECT_FALSE(window.IsItemVisible(IDC_PROGRESS));

@@ -62,7 +62,7 @@ void PtyDownloadTest::expectIdleWithBothBlocks() {
     for (const auto& box : driver.messageBoxes()) {
         ADD_FAILURE() << "message box: " << box.text;
     }
-    EXPECT_FALSE(window.job.recoveryPending);
+    EXPECT_FALSE(window.download().job().recoveryPending);
     EXPECT_FALSE(window.IsItemVisible(IDC_PROGRESS));
     EXPECT_TRUE(window.IsItemEnabled(IDC_READ_SELECTED));
     EXPECT_TRUE(window.IsItemEnabled(IDC_CLEAR_MEMORY));

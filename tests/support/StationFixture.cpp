@@ -7,6 +7,8 @@ void StationFixture::TearDown() {
     if (window && driver.isOpen(*window)) {
         driver.finish(*window);
     }
+    std::error_code ignored;
+    std::filesystem::current_path(previousDirectory_, ignored);
 }
 
 blocksim::BlockSetup StationFixture::block(int serialYear, int serialNumber, int firmware,

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <map>
 #include <memory>
 #include <string>
@@ -48,6 +49,8 @@ protected:
 
 private:
     std::map<int, std::size_t> receivedSeen_;
+    // A download makes its folder the current directory, and the test then removes the folder.
+    std::filesystem::path previousDirectory_ = std::filesystem::current_path();
 };
 
 }  // namespace kelvra::test

@@ -90,6 +90,23 @@ TEST_F(Discovery, SetsBlockAsClockOnceOnTheNextTick) {
     }
 }
 
+TEST_F(Discovery, SetsTheClockAsTheSecondInItBegins) {
+    addBlock(3, block(18, 42, 42, true));
+    addBlock(4, block(18, 43, 42, false));
+    clock.setLocalTime({2026, 12, 7, 23, 59, 8});
+    const std::uint64_t setAt = clock.nowMs();
+    // The heartbeat runs 370 ms behind the computer's seconds.
+    clock.advance(370);
+    start();
+    tick(2);
+    const auto frame = backend.setup(port(3)).clock;
+    const auto receivedAt = backend.clockSetAtMs(port(3));
+    ASSERT_TRUE(frame.has_value() && receivedAt.has_value());
+    EXPECT_EQ(*frame, blocksim::bcdDateTime(2026, 12, 7, 23, 59, 11));
+    // The block received the frame at the very moment its second began.
+    EXPECT_EQ(*receivedAt, setAt + 3000);
+}
+
 TEST_F(Discovery, ALostPingClosesBothSlotsAndTheBlockReturnsNextTick) {
     addBlock(3, block(18, 42, 42, true));
     addBlock(4, block(18, 43, 42, false));

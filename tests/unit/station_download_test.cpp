@@ -90,7 +90,7 @@ TEST_F(Download, ThreeLinesGiveThreeFilesInListOrder) {
     EXPECT_TRUE(window->IsItemEnabled(IDC_READ_SELECTED));
     EXPECT_TRUE(window->IsItemEnabled(IDC_CLEAR_MEMORY));
     EXPECT_TRUE(driver.timerRunning(*window, kMonitorTimer));
-    EXPECT_FALSE(window->job.recoveryPending);
+    EXPECT_FALSE(window->download().job().recoveryPending);
 }
 
 TEST_F(Download, ACopyOfOneBlockLeavesTheOtherChannelAndDescriptionZero) {
@@ -283,7 +283,7 @@ TEST_F(Download, DeleteAndFactorySetupAreRefusedWhileRecoveryWaits) {
     b.faults.unplug = blocksim::UnplugFault{20, 600000, false};
     place(a, b);
     download({0});
-    ASSERT_TRUE(window->job.recoveryPending);
+    ASSERT_TRUE(window->download().job().recoveryPending);
     EXPECT_TRUE(driver.timerRunning(*window, kRecoveryTimer));
     tick();
     ASSERT_TRUE(window->slotA.present) << "found again, but recovery still waits for B";

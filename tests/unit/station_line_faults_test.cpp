@@ -81,13 +81,13 @@ TEST_P(LineFaults, EndWithTheBlocksRecordOrAMessage) {
     ASSERT_TRUE(driver.clickLine(*window, IDC_RECORD_LIST, 0));
     ASSERT_TRUE(driver.click(*window, IDC_READ_SELECTED));
     ASSERT_TRUE(driver.runUntilWorkersEnd());
-    for (int tries = 0; tries < 6 && window->job.recoveryPending; ++tries) {
+    for (int tries = 0; tries < 6 && window->download().job().recoveryPending; ++tries) {
         tick(9);
         clock.advance(1000);
         ASSERT_TRUE(driver.fireTimer(*window, kRecoveryTimer));
         ASSERT_TRUE(driver.runUntilWorkersEnd());
     }
-    ASSERT_FALSE(window->job.recoveryPending);
+    ASSERT_FALSE(window->download().job().recoveryPending);
     if (!driver.messageBoxes().empty()) {
         EXPECT_EQ(driver.messageBoxes().back().text, "Unable to read communication port");
         return;

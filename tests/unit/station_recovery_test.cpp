@@ -80,15 +80,15 @@ TEST_F(Recovery, AddressedBlocksResumeWhereTheyStopped) {
     place(60, 60);
     unplugAfter(4, 30, 3000);  // mid-batch of block B, in the first record
     downloadBothRecords();
-    ASSERT_TRUE(window->job.recoveryPending);
-    EXPECT_EQ(window->job.retryCount, 1);
+    ASSERT_TRUE(window->download().job().recoveryPending);
+    EXPECT_EQ(window->download().job().retryCount, 1);
     EXPECT_FALSE(window->slotA.present);
     EXPECT_TRUE(driver.timerRunning(*window, kMonitorTimer));
     takeReceived(3);
     takeReceived(4);
     recoveryTick();
-    EXPECT_EQ(window->job.retryCount, 1);
-    EXPECT_FALSE(window->job.recoveryPending);
+    EXPECT_EQ(window->download().job().retryCount, 1);
+    EXPECT_FALSE(window->download().job().recoveryPending);
     expectBothFilesWhole({&setupA, 5}, {&setupB, 9});
     // Both blocks were asked again from the same sector, with a fresh batch.
     const Bytes a = takeReceived(3);
@@ -113,7 +113,7 @@ TEST_F(Recovery, APairSplitByTheFailureResumesInStep) {
     ASSERT_TRUE(driver.clickLine(*window, IDC_RECORD_LIST, 0));
     ASSERT_TRUE(driver.click(*window, IDC_READ_SELECTED));
     ASSERT_TRUE(driver.runUntilWorkersEnd());
-    ASSERT_TRUE(window->job.recoveryPending);
+    ASSERT_TRUE(window->download().job().recoveryPending);
     EXPECT_EQ(window->slotA.sectorIndex, window->slotB.sectorIndex);
     recoveryTick();
     const std::uint32_t bytes = 21333u * 120u * 2u;
@@ -121,7 +121,7 @@ TEST_F(Recovery, APairSplitByTheFailureResumesInStep) {
     ASSERT_EQ(data.size(), kWavHeaderSize + 2 * bytes);
     EXPECT_TRUE(Bytes(data.begin() + kWavHeaderSize, data.end()) ==
                 test::expectedSampleData({&setupA, 5}, {&setupB, 9}, 0, bytes));
-    EXPECT_EQ(window->job.jobBytesLeft, 0u);
+    EXPECT_EQ(window->download().job().jobBytesLeft, 0u);
     EXPECT_TRUE(window->IsItemEnabled(IDC_READ_SELECTED));
 }
 
@@ -129,9 +129,9 @@ TEST_F(Recovery, ABasicStreamBlockRestartsTheRecord) {
     place(60, 70);
     unplugAfter(4, 60, 2000);  // in the second record
     downloadBothRecords();
-    ASSERT_TRUE(window->job.recoveryPending);
+    ASSERT_TRUE(window->download().job().recoveryPending);
     recoveryTick();
-    EXPECT_FALSE(window->job.recoveryPending);
+    EXPECT_FALSE(window->download().job().recoveryPending);
     expectBothFilesWhole({&setupA, 5}, {&setupB, 9});
 }
 
@@ -141,7 +141,7 @@ TEST_F(Recovery, GivesUpAtTheFiftySecondTick) {
     downloadBothRecords();
     for (int expected : {2, 3, 4, 5}) {
         recoveryTick();
-        EXPECT_EQ(window->job.retryCount, expected);
+        EXPECT_EQ(window->download().job().retryCount, expected);
         EXPECT_TRUE(driver.messageBoxes().empty());
     }
     recoveryTick();
@@ -152,7 +152,7 @@ TEST_F(Recovery, GivesUpAtTheFiftySecondTick) {
     EXPECT_TRUE(window->IsItemEnabled(IDC_READ_SELECTED));
     EXPECT_TRUE(window->IsItemEnabled(IDC_CLEAR_MEMORY));
     EXPECT_FALSE(window->IsItemVisible(IDC_PROGRESS));
-    EXPECT_FALSE(window->job.recoveryPending);
+    EXPECT_FALSE(window->download().job().recoveryPending);
     // The partial file keeps its header, which counts the whole record, and whole pairs.
     const Bytes partial = test::readFileBytes(folder.path() / kFirstFile);
     ASSERT_GT(partial.size(), kWavHeaderSize);
@@ -169,10 +169,10 @@ TEST_F(Recovery, AnotherBlockInTheSlotFailsTheIdentityTest) {
     tick(2);
     ASSERT_TRUE(window->slotB.present);
     recoveryTick();
-    EXPECT_EQ(window->job.retryCount, 2);
+    EXPECT_EQ(window->download().job().retryCount, 2);
     recoveryTick();
-    EXPECT_EQ(window->job.retryCount, 3);
-    EXPECT_TRUE(window->job.recoveryPending);
+    EXPECT_EQ(window->download().job().retryCount, 3);
+    EXPECT_TRUE(window->download().job().recoveryPending);
 }
 
 TEST_F(Recovery, BlocksBackInExchangedSlotsKeepTheirChannelsAndEntries) {
@@ -180,7 +180,7 @@ TEST_F(Recovery, BlocksBackInExchangedSlotsKeepTheirChannelsAndEntries) {
     unplugAfter(4, 30, 3000, true);
     downloadBothRecords();
     recoveryTick();
-    ASSERT_FALSE(window->job.recoveryPending);
+    ASSERT_FALSE(window->download().job().recoveryPending);
     EXPECT_EQ(window->slotA.serialNumber, 43) << "block B's block now sits in slot A";
     expectBothFilesWhole({&setupA, 5}, {&setupB, 9});
 }
@@ -190,7 +190,7 @@ TEST_F(Recovery, AJobWithBlockAOnlyRecoversOnBlockAAlone) {
     unplugAfter(3, 30, 3000);
     downloadBothRecords();
     recoveryTick();
-    EXPECT_FALSE(window->job.recoveryPending);
+    EXPECT_FALSE(window->download().job().recoveryPending);
     expectBothFilesWhole({&setupA, 5}, {});
 }
 
@@ -206,7 +206,7 @@ TEST_F(Recovery, AStaleIdentityOfAnEmptySlotMatchesNoBlock) {
     ASSERT_TRUE(driver.clickLine(*window, IDC_RECORD_LIST, 0));
     ASSERT_TRUE(driver.click(*window, IDC_READ_SELECTED));
     ASSERT_TRUE(driver.runUntilWorkersEnd());
-    ASSERT_TRUE(window->job.recoveryPending);
+    ASSERT_TRUE(window->download().job().recoveryPending);
     // Block 43 comes back, now recording as A, while block 42 stays away.
     addBlock(5, block(18, 43, 60, true));
     tick(2);
@@ -214,8 +214,8 @@ TEST_F(Recovery, AStaleIdentityOfAnEmptySlotMatchesNoBlock) {
     ASSERT_EQ(window->slotA.serialNumber, 43);
     takeReceived(5);
     recoveryTick();
-    EXPECT_TRUE(window->job.recoveryPending) << "the job went on with another block";
-    EXPECT_EQ(window->job.retryCount, 2);
+    EXPECT_TRUE(window->download().job().recoveryPending) << "the job went on with another block";
+    EXPECT_EQ(window->download().job().retryCount, 2);
     for (std::uint8_t byte : takeReceived(5)) {
         EXPECT_NE(byte, 0x13) << "the other block was asked for the record";
     }
@@ -226,7 +226,7 @@ TEST_F(Recovery, AfterBlocksCameBackExchangedTheWindowShowsThemAsTheyAre) {
     unplugAfter(4, 30, 3000, true);
     downloadBothRecords();
     recoveryTick();
-    ASSERT_FALSE(window->job.recoveryPending);
+    ASSERT_FALSE(window->download().job().recoveryPending);
     EXPECT_EQ(label(IDC_SERIAL_A), "S/N:   2018-043");
     EXPECT_EQ(label(IDC_SERIAL_B), "S/N:   2018-042");
     // The list was read again from the blocks where they now sit: a second job asks each
@@ -235,7 +235,7 @@ TEST_F(Recovery, AfterBlocksCameBackExchangedTheWindowShowsThemAsTheyAre) {
     std::filesystem::create_directory(folder.path());
     downloadBothRecords();
     EXPECT_TRUE(driver.messageBoxes().empty());
-    EXPECT_FALSE(window->job.recoveryPending);
+    EXPECT_FALSE(window->download().job().recoveryPending);
     expectBothFilesWhole({&setupA, 5}, {&setupB, 9});
 }
 
@@ -245,8 +245,8 @@ TEST_F(Recovery, ABlockInTheEmptySlotFailsTheOccupancyTest) {
     downloadBothRecords();
     addBlock(4, setupB);
     recoveryTick();
-    EXPECT_EQ(window->job.retryCount, 2);
-    EXPECT_TRUE(window->job.recoveryPending);
+    EXPECT_EQ(window->download().job().retryCount, 2);
+    EXPECT_TRUE(window->download().job().recoveryPending);
 }
 
 }  // namespace

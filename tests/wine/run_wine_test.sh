@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Runs the 64-bit Windows build of Kelvra under wine64, on an Xvfb display, in a fresh Wine
 # prefix where one simulated block is published as COM5, and reads the block panels back from
-# the running window with the probe, which then closes it. When the build holds its zip
-# (the package target), the Kelvra.exe unpacked from the zip is the one run, as a user gets it.
+# the running window with the probe, which then closes it. Then kelvra-cli.exe lists the
+# records of two simulated blocks on COM5 and COM6. When the build holds its zip (the package
+# target), the executables unpacked from the zip are the ones run, as a user gets them.
 #
 #   run_wine_test.sh <x86_64 Windows build dir> <kelvra-blocksim>
 #
@@ -13,6 +14,7 @@ set -uo pipefail
 windows_build=$1
 blocksim=$2
 kelvra_exe=$windows_build/app/Kelvra.exe
+cli_exe=$windows_build/cli/kelvra-cli.exe
 probe_exe=$windows_build/tests/wine/kelvra-wine-probe.exe
 
 skip() {
@@ -35,8 +37,10 @@ zip=$(ls "$windows_build"/Kelvra-*-win64.zip 2>/dev/null | head -n 1)
 if [ -n "$zip" ]; then
     unzip -q "$zip" -d "$work/zip" || { rm -rf "$work"; echo "FAILED: cannot unpack $zip"; exit 1; }
     kelvra_exe=$(ls "$work"/zip/*/Kelvra.exe)
+    cli_exe=$(ls "$work"/zip/*/kelvra-cli.exe)
 fi
-echo "running $kelvra_exe"
+[ -f "$cli_exe" ] || { rm -rf "$work"; echo "FAILED: no kelvra-cli.exe beside $kelvra_exe"; exit 1; }
+echo "running $kelvra_exe and $cli_exe"
 
 export WINEPREFIX=$work/prefix
 export WINEDLLOVERRIDES="mscoree,mshtml="
@@ -121,3 +125,40 @@ kelvra_status=$?
 kelvra_pid=
 [ $kelvra_status -eq 0 ] || fail "Kelvra.exe ended with status $kelvra_status"
 echo "Kelvra.exe found the simulated block on COM5 and closed on request"
+
+# The command line, in the same prefix, against a pair: block B on COM6 holds the entry that
+# block A holds and one more. Wine's own services hold the first simulator's input open too, so
+# it is ended by signal, which removes its links.
+kill "$simulator_pid"
+wait "$simulator_pid"
+simulator_pid=
+exec 4>&-
+cat >"$work/pair.json" <<'EOF'
+{"blocks": [
+  {"com": 5, "serialYear": 18, "serialNumber": 42, "firmware": 60, "role": "A",
+   "entries": [{"address": 5, "records": 2, "time": "2018-03-05 14:07:09",
+                "sampleRate": 8000, "duration": 1}]},
+  {"com": 6, "serialYear": 18, "serialNumber": 43, "firmware": 60, "role": "B",
+   "entries": [{"address": 9, "records": 2, "time": "2018-03-05 14:07:09",
+                "sampleRate": 8000, "duration": 1},
+               {"address": 10, "records": 1, "time": "2018-03-05 15:00:00",
+                "sampleRate": 8000, "duration": 1}]}]}
+EOF
+mkfifo "$work/pair.in"
+"$blocksim" --port-dir "$work/pair-ports" --wine-prefix "$WINEPREFIX" "$work/pair.json" \
+    <"$work/pair.in" >"$work/pair.log" 2>&1 &
+simulator_pid=$!
+exec 4>"$work/pair.in"
+wait_until 10 grep -q '^READY' "$work/pair.log" || fail "kelvra-blocksim did not serve the pair"
+
+timeout 120 "$wine" "$cli_exe" list --json >"$work/list.out" 2>"$work/list.log"
+list_status=$?
+echo "--- kelvra-cli.exe listed:"
+cat "$work/list.out"
+[ $list_status -eq 0 ] || fail "kelvra-cli.exe list ended with status $list_status"
+[ "$(grep -c . "$work/list.out")" -eq 3 ] || fail "kelvra-cli.exe did not list three records"
+grep -q '^{"index":1,"time":"2018-03-05T14:07:09","record":1,"blocks":"both"' "$work/list.out" ||
+    fail "line 1 is not the record both blocks hold"
+grep -q '^{"index":3,"time":"2018-03-05T15:00:00","record":1,"blocks":"B"' "$work/list.out" ||
+    fail "line 3 is not block B's own record"
+echo "kelvra-cli.exe listed the records of both simulated blocks"

@@ -154,6 +154,11 @@ void SimulatedSerialBackend::armLineFault(const std::string& name, const LineFau
     withModel(name, [&](BlockModel& model) { model.armLineFault(fault); });
 }
 
+std::optional<std::uint64_t> SimulatedSerialBackend::clockSetAtMs(const std::string& name) const {
+    std::lock_guard lock(mutex_);
+    return device(name).clockSetAt;
+}
+
 BlockSetup SimulatedSerialBackend::setup(const std::string& name) const {
     std::lock_guard lock(mutex_);
     const Device& block = device(name);
@@ -251,10 +256,15 @@ std::size_t SimulatedSerialBackend::portWrite(const std::string& name, std::uint
         return 0;
     }
     switch (target.kind) {
-        case Kind::Block:
+        case Kind::Block: {
+            const auto clockBefore = target.model->setup().clock;
             target.model->receive(bytes, count);
+            if (target.model->setup().clock != clockBefore) {
+                target.clockSetAt = clock_.nowMs();
+            }
             unplugWhenDrained(target);
             break;
+        }
         case Kind::Responder:
             ++target.repliesPending;
             break;

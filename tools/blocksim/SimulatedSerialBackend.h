@@ -57,6 +57,8 @@ public:
     // Arms one more line fault on the block; its sectors count from now.
     void armLineFault(const std::string& name, const LineFault& fault);
     BlockSetup setup(const std::string& name) const;
+    // The virtual time at which the block last had its clock set, once it has.
+    std::optional<std::uint64_t> clockSetAtMs(const std::string& name) const;
     std::vector<std::uint8_t> received(const std::string& name) const;
 
 private:
@@ -74,6 +76,7 @@ private:
         std::uint64_t generation = 0;  // counts unplugs; a port of an older generation is dead
         std::optional<std::uint64_t> returnAt;
         bool returnInOtherSlot = false;
+        std::optional<std::uint64_t> clockSetAt;
     };
 
     void addDevice(const std::string& name, Device device);

@@ -26,6 +26,17 @@ platform::LocalTime VirtualClock::localTime() {
             static_cast<int>(clock.seconds().count())};
 }
 
+platform::LocalTime VirtualClock::atStartOfSecond() {
+    {
+        std::lock_guard lock(mutex_);
+        const std::uint64_t intoSecond = (now_ - setAt_) % 1000;
+        if (intoSecond != 0) {
+            now_ += 1000 - intoSecond;
+        }
+    }
+    return localTime();
+}
+
 void VirtualClock::setLocalTime(const platform::LocalTime& time) {
     std::lock_guard lock(mutex_);
     setTime_ = time;

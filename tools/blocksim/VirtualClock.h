@@ -14,6 +14,8 @@ public:
     explicit VirtualClock(platform::LocalTime start = {2018, 3, 5, 14, 7, 9});
 
     platform::LocalTime localTime() override;
+    // Advances to the next whole second of the local time unless it is at one.
+    platform::LocalTime atStartOfSecond() override;
     void setLocalTime(const platform::LocalTime& time);
 
     // Virtual milliseconds since the clock was made.

@@ -1,0 +1,67 @@
+#include "cli/CliStation.h"
+
+#include <cstdio>
+
+#include "cli/ExitStatus.h"
+#include "download/DownloadSession.h"
+#include "link/Messages.h"
+#include "records/RecordTableRead.h"
+
+namespace kelvra::cli {
+
+CliStation::CliStation(platform::SerialBackend& backend, platform::Clock& clock)
+    : monitor_(slotA, slotB, backend, clock, *this) {
+    monitor_.leaveClockAlone();
+}
+
+bool CliStation::discover() {
+    monitor_.scanPorts();
+    return fatalError_.empty();
+}
+
+bool CliStation::readTable() {
+    const RecordTableRead read = readRecordTable(slotA, slotB);
+    if (read.failure != nullptr) {
+        fatalLinkError(read.failure);
+        return false;
+    }
+    rowCount_ = read.table.rowCount() < kRecordRows ? read.table.rowCount() : kRecordRows;
+    for (int i = 0; i < rowCount_; ++i) {
+        recordTable[static_cast<std::size_t>(i)] = read.table.row(i);
+    }
+    if (read.table.rowCount() > kRecordRows) {
+        std::fprintf(stderr, "%s\n", messages::kTooManyRecordsListed);
+    }
+    return true;
+}
+
+bool CliStation::recoveryPending() const {
+    return session_ != nullptr && session_->recoveryPending();
+}
+
+void CliStation::fatalLinkError(const char* message) {
+    if (fatalError_.empty()) {
+        fatalError_ = message;
+    }
+}
+
+int openStation(CliStation& station, bool withTable) {
+    if (!station.discover()) {
+        return linkFailure(station);
+    }
+    if (!station.anyBlock()) {
+        std::fprintf(stderr, "No blocks found on COM1 to COM29\n");
+        return kExitNoBlocks;
+    }
+    if (withTable && !station.readTable()) {
+        return linkFailure(station);
+    }
+    return kExitDone;
+}
+
+int linkFailure(const CliStation& station) {
+    std::fprintf(stderr, "%s\n", station.fatalError().c_str());
+    return kExitFailed;
+}
+
+}  // namespace kelvra::cli

@@ -1,0 +1,67 @@
+#include <cstdio>
+#include <string>
+
+#include "cli/Commands.h"
+#include "cli/ExitStatus.h"
+#include "cli/PortProbe.h"
+#include "cli/RecordText.h"
+#include "link/BlockLink.h"
+#include "platform/serial/PortNames.h"
+
+namespace kelvra::cli {
+
+namespace {
+
+// What a port that could be opened holds, found by the greeting alone.
+std::string greet(platform::SerialBackend& backend, const std::string& device) {
+    platform::OpenedPort opened = openBlockPort(backend, device);
+    if (opened.status == platform::OpenStatus::Failed) {
+        return "cannot be opened";
+    }
+    if (opened.status == platform::OpenStatus::NotConfigurable) {
+        closePort(opened.port);
+        return "open, but its line settings cannot be set: not a block";
+    }
+    const HelloResult hello = helloExchange(*opened.port);
+    closePort(opened.port);
+    if (!hello.ok()) {
+        return "open, but not a block";
+    }
+    return describeBlock(hello.params.roleA(), hello.params.serialYear, hello.params.serialNumber,
+                         hello.params.firmware);
+}
+
+std::string state(platform::SerialBackend& backend, const PortProbe& probe) {
+    switch (probe.access) {
+        case PortAccess::Absent:
+            return "absent";
+        case PortAccess::PermissionDenied:
+            return probe.group.empty() ? "cannot be opened: permission denied"
+                                       : "cannot be opened: permission denied (members of group " +
+                                             probe.group + " have access)";
+        case PortAccess::Busy:
+            return "cannot be opened: busy, held by another program";
+        case PortAccess::Unopenable:
+            return "cannot be opened: " + probe.detail;
+        case PortAccess::Openable:
+            return greet(backend, probe.device);
+    }
+    return {};
+}
+
+}  // namespace
+
+int runPorts(platform::SerialBackend& backend) {
+    for (int index = 0; index < platform::kPortCount; ++index) {
+        const PortProbe probe = probePort(index);
+        const std::string name =
+            probe.resolvesTo.empty()
+                ? probe.device + " (device)"
+                : probe.device + " (port directory link to " + probe.resolvesTo + ")";
+        std::printf("COM%-2d  %s  %s\n", index + 1, name.c_str(), state(backend, probe).c_str());
+        std::fflush(stdout);
+    }
+    return kExitDone;
+}
+
+}  // namespace kelvra::cli

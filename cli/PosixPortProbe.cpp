@@ -1,0 +1,63 @@
+#include <fcntl.h>
+#include <grp.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+
+#include "cli/PortProbe.h"
+#include "platform/serial/PortNames.h"
+
+namespace kelvra::cli {
+
+namespace {
+
+std::string linkTarget(const std::string& path) {
+    char target[4096];
+    const ssize_t length = ::readlink(path.c_str(), target, sizeof target - 1);
+    return length < 0 ? std::string() : std::string(target, static_cast<std::size_t>(length));
+}
+
+std::string owningGroup(const std::string& path) {
+    struct stat status {};
+    if (::stat(path.c_str(), &status) != 0) {
+        return {};
+    }
+    const group* owner = ::getgrgid(status.st_gid);
+    return owner != nullptr ? owner->gr_name : std::to_string(status.st_gid);
+}
+
+}  // namespace
+
+PortProbe probePort(int index) {
+    PortProbe probe;
+    probe.device = platform::blockPortDeviceName(index);
+    if (probe.device.rfind(platform::linuxPortDirectory() + "/", 0) == 0) {
+        probe.resolvesTo = linkTarget(probe.device);
+    }
+    const int descriptor = ::open(probe.device.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    if (descriptor < 0) {
+        const int error = errno;
+        if (error == ENOENT || error == ENXIO || error == ENODEV || error == ENOTDIR) {
+            probe.access = PortAccess::Absent;
+        } else if (error == EACCES || error == EPERM) {
+            probe.access = PortAccess::PermissionDenied;
+            probe.group = owningGroup(probe.device);
+        } else if (error == EBUSY) {
+            probe.access = PortAccess::Busy;
+        } else {
+            probe.access = PortAccess::Unopenable;
+            probe.detail = std::strerror(error);
+        }
+        return probe;
+    }
+    // The serial backend takes the port with this lock: a holder of it is another program.
+    const bool locked = ::flock(descriptor, LOCK_EX | LOCK_NB) == 0;
+    probe.access = locked ? PortAccess::Openable : PortAccess::Busy;
+    ::close(descriptor);
+    return probe;
+}
+
+}  // namespace kelvra::cli

@@ -1,0 +1,23 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+
+#include "link/BlockPort.h"
+#include "records/RecordInfo.h"
+
+namespace kelvra::cli {
+
+// The record's local date and time as ISO 8601, e.g. 2018-03-05T14:07:09.
+std::string isoDateTime(const RecordInfo& row);
+// "A", "B" or "both": the slots whose blocks hold a copy.
+std::string blocksHolding(const RecordInfo& row);
+// Seconds since 2000 in the table's own reckoning (every month of 31 days), for comparisons.
+std::int64_t recordMoment(const RecordInfo& row);
+// YYYY-MM-DD or YYYY-MM-DDTHH:MM[:SS] in the same reckoning; nothing if malformed.
+std::optional<std::int64_t> parseMoment(const std::string& text);
+// "block A, S/N 2018-042, firmware 4.2"
+std::string describeBlock(bool roleA, int serialYear, int serialNumber, int firmware);
+
+}  // namespace kelvra::cli

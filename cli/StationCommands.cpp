@@ -1,0 +1,147 @@
+#include <cstdio>
+#include <vector>
+
+#include "cli/CliStation.h"
+#include "cli/Commands.h"
+#include "cli/ExitStatus.h"
+#include "cli/JsonWriter.h"
+#include "cli/RecordText.h"
+#include "download/DownloadQueue.h"
+#include "link/LinkExchanges.h"
+#include "link/Messages.h"
+#include "records/RecordListLine.h"
+
+namespace kelvra::cli {
+
+int runList(platform::SerialBackend& backend, platform::Clock& clock, bool json) {
+    CliStation station(backend, clock);
+    if (const int status = openStation(station, true); status != kExitDone) {
+        return status;
+    }
+    std::vector<int> lines;
+    for (int i = 0; i < station.rowCount(); ++i) {
+        lines.push_back(i);
+    }
+    const std::vector<std::string> names =
+        queuedFileNames(station.recordTable.data(), lines.data(), station.rowCount());
+    for (int i = 0; i < station.rowCount(); ++i) {
+        const RecordInfo& row = station.recordTable[static_cast<std::size_t>(i)];
+        const std::string line = recordListLine(row);
+        if (!json) {
+            std::printf("%3d\t%s\n", i + 1, line.c_str());
+            continue;
+        }
+        JsonObject object;
+        object.add("index", i + 1)
+            .add("time", isoDateTime(row))
+            .add("record", row.recordNo)
+            .add("blocks", blocksHolding(row))
+            .add("marker", recordMarker(row))
+            .add("sampleRate", row.sampleRate)
+            .add("duration", row.duration)
+            .add("bytesPerChannel", static_cast<std::int64_t>(row.sampleRate) * row.duration * 2);
+        const std::string& name = names[static_cast<std::size_t>(i)];
+        if (name.empty()) {
+            object.addNull("file");
+        } else {
+            object.add("file", name);
+        }
+        object.add("line", line);
+        std::printf("%s\n", object.text().c_str());
+    }
+    return kExitDone;
+}
+
+int runClock(platform::SerialBackend& backend, platform::Clock& clock) {
+    CliStation station(backend, clock);
+    if (const int status = openStation(station, false); status != kExitDone) {
+        return status;
+    }
+    if (!station.slotA.present) {
+        std::fprintf(stderr, "Block A was not found: only block A's clock is set\n");
+        return kExitFailed;
+    }
+    const platform::LocalTime time = clock.atStartOfSecond();
+    if (!setClock(*station.slotA.handle, time)) {
+        std::fprintf(stderr, "%s\n", messages::kNoAcknowledgeT1);
+        return kExitFailed;
+    }
+    std::printf("Block A's clock set to %04d-%02d-%02dT%02d:%02d:%02d\n", time.year, time.month,
+                time.day, time.hour, time.minute, time.second);
+    return kExitDone;
+}
+
+int runClear(platform::SerialBackend& backend, platform::Clock& clock, bool confirmed) {
+    if (!confirmed) {
+        std::fprintf(stderr, "clear erases every record of both blocks: add --yes to do it\n");
+        return kExitUsage;
+    }
+    CliStation station(backend, clock);
+    if (const int status = openStation(station, false); status != kExitDone) {
+        return status;
+    }
+    // Both blocks are told before either answer is awaited, as the window does.
+    bool lastWritten = true;
+    if (station.slotA.present) {
+        lastWritten = sendClearMemory(*station.slotA.handle);
+    }
+    if (station.slotB.present && lastWritten) {
+        lastWritten = sendClearMemory(*station.slotB.handle);
+    }
+    if (!lastWritten) {
+        std::fprintf(stderr, "%s\n", messages::kUnableToWritePort);
+        return kExitFailed;
+    }
+    for (CBlockPort* block : {&station.slotA, &station.slotB}) {
+        if (block->present && !awaitClearMemoryAck(*block->handle)) {
+            std::fprintf(stderr, "%s\n", messages::kNoAcknowledge);
+            return kExitFailed;
+        }
+    }
+    if (!station.readTable()) {
+        return linkFailure(station);
+    }
+    std::printf("Memory cleared; %d records left\n", station.rowCount());
+    return kExitDone;
+}
+
+int runDelete(platform::SerialBackend& backend, platform::Clock& clock, int line, bool confirmed) {
+    if (!confirmed) {
+        std::fprintf(stderr,
+                     "delete removes the whole entry from both blocks: add --yes to do it\n");
+        return kExitUsage;
+    }
+    CliStation station(backend, clock);
+    if (const int status = openStation(station, true); status != kExitDone) {
+        return status;
+    }
+    if (line < 1 || line > station.rowCount()) {
+        std::fprintf(stderr, "Line %d: there is no such line (the list has %d)\n", line,
+                     station.rowCount());
+        return kExitUsage;
+    }
+    const RecordInfo row = station.recordTable[static_cast<std::size_t>(line - 1)];
+    if (row.recordNo != 1) {
+        std::fprintf(stderr,
+                     "Line %d: entries are deleted by their first record's line, not record %d\n",
+                     line, row.recordNo);
+        return kExitFailed;
+    }
+    if (!station.slotA.present || !station.slotB.present) {
+        std::fprintf(stderr, "Entries are deleted only with both blocks present\n");
+        return kExitFailed;
+    }
+    if (row.addrA != kNoCopy) {
+        deleteEntry(*station.slotA.handle, static_cast<std::uint8_t>(row.addrA & 0xFF));
+    }
+    if (row.addrB != kNoCopy) {
+        deleteEntry(*station.slotB.handle, static_cast<std::uint8_t>(row.addrB & 0xFF));
+    }
+    if (!station.readTable()) {
+        return linkFailure(station);
+    }
+    std::printf("Line %d deleted; %d records left\n", line, station.rowCount());
+    return kExitDone;
+}
+
+}  // namespace kelvra::cli

@@ -1,0 +1,132 @@
+#include <CLI/CLI.hpp>
+
+#include <cstdio>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "cli/Commands.h"
+#include "cli/ExitStatus.h"
+#include "kelvra/Version.h"
+#include "platform/clock/Clock.h"
+#include "platform/serial/SerialPort.h"
+
+#ifdef _WIN32
+#include <windows.h>
+// After windows.h, whose types it uses.
+#include <shellapi.h>
+
+#include "platform/win32/Utf16.h"
+#endif
+
+namespace {
+
+constexpr const char* kDescription =
+    "Kelvra on the command line: finds the recorder's two blocks on COM1 to COM29 as the\n"
+    "window does, lists their records, downloads them into WAV files, sets block A's clock,\n"
+    "clears and deletes. Finding the blocks never sets a clock: only the clock command does.\n"
+    "\n"
+    "Exit status: 0 done, 1 a line or an exchange failed (a message each), 2 usage,\n"
+    "3 no blocks found.";
+
+}  // namespace
+
+int main([[maybe_unused]] int argc, [[maybe_unused]] char** argv) {
+#ifdef _WIN32
+    SetConsoleOutputCP(CP_UTF8);
+#endif
+    using namespace kelvra;
+    using namespace kelvra::cli;
+
+    CLI::App app(kDescription, "kelvra-cli");
+    app.set_version_flag("--version", std::string("kelvra-cli ") + KELVRA_VERSION_TEXT);
+    app.require_subcommand(1);
+
+    platform::SerialBackend& backend = platform::systemSerialBackend();
+    platform::Clock& clock = platform::systemClock();
+    std::function<int()> run;
+
+    CLI::App* ports = app.add_subcommand(
+        "ports",
+        "For COM1 to COM29: the device or port-directory link the name stands for, and its\n"
+        "state: absent, cannot be opened (and why), open but not a block, or block A or B with\n"
+        "serial number and firmware. Sends nothing but the greeting.");
+    ports->callback([&] { run = [&] { return runPorts(backend); }; });
+
+    bool listJson = false;
+    CLI::App* list = app.add_subcommand(
+        "list",
+        "Finds the blocks and prints their merged record table, one numbered line per record\n"
+        "as the window lists it. Does not set the clock.");
+    list->add_flag("--json", listJson,
+                   "One JSON object per line: index, time (local, ISO 8601), record, blocks,\n"
+                   "marker, sampleRate, duration, bytesPerChannel, file, line");
+    list->callback([&] { run = [&] { return runList(backend, clock, listJson); }; });
+
+    DownloadRequest request;
+    CLI::App* download = app.add_subcommand(
+        "download",
+        "Reads records into WAV files in a folder: the same names and bytes as the window.\n"
+        "A block unplugged for a while is waited for as the window does. Ctrl+C stops after\n"
+        "the current pair of sectors and names the partial file it leaves.");
+    download->add_option("--out", request.folder, "The folder for the files")->required();
+    CLI::Option* all = download->add_flag("--all", request.all, "Every line of the list");
+    CLI::Option* since = download->add_option("--since", request.since,
+                                              "Lines recorded at or after YYYY-MM-DD[THH:MM[:SS]]");
+    CLI::Option* lines =
+        download->add_option("LINE", request.lines, "Line numbers as list prints them");
+    all->excludes(since)->excludes(lines);
+    since->excludes(lines);
+    download->add_flag("--skip-existing", request.skipExisting,
+                       "Skip a line whose file is there already at its full size");
+    download->add_flag("--json", request.json, "One JSON object per line's outcome");
+    download->callback([&] {
+        if (!request.all && request.since.empty() && request.lines.empty()) {
+            throw CLI::RequiredError("--all, --since or LINE");
+        }
+        run = [&] { return runDownload(backend, clock, request); };
+    });
+
+    CLI::App* clockCommand = app.add_subcommand(
+        "clock",
+        "Sets block A's clock to this computer's local time, sent as a second begins. Block B\n"
+        "gets no clock, as in the window.");
+    clockCommand->callback([&] { run = [&] { return runClock(backend, clock); }; });
+
+    bool clearConfirmed = false;
+    CLI::App* clear =
+        app.add_subcommand("clear", "Erases every record of both blocks, as the window's button.");
+    clear->add_flag("--yes", clearConfirmed, "Confirms the erasure");
+    clear->callback([&] { run = [&] { return runClear(backend, clock, clearConfirmed); }; });
+
+    int deleteLine = 0;
+    bool deleteConfirmed = false;
+    CLI::App* remove = app.add_subcommand(
+        "delete",
+        "Deletes the entry whose first record is on LINE from both blocks; both must be\n"
+        "present, as in the window.");
+    remove->add_option("LINE", deleteLine, "The entry's first line as list prints it")->required();
+    remove->add_flag("--yes", deleteConfirmed, "Confirms the deletion");
+    remove->callback(
+        [&] { run = [&] { return runDelete(backend, clock, deleteLine, deleteConfirmed); }; });
+
+    try {
+#ifdef _WIN32
+        // The narrow arguments are in the ANSI code page; folder names go on as UTF-8.
+        int count = 0;
+        LPWSTR* wide = CommandLineToArgvW(GetCommandLineW(), &count);
+        std::vector<std::string> arguments;
+        for (int i = count - 1; i > 0; --i) {
+            arguments.push_back(platform::toUtf8(wide[i]));
+        }
+        LocalFree(wide);
+        app.parse(arguments);
+#else
+        app.parse(argc, argv);
+#endif
+    } catch (const CLI::ParseError& error) {
+        const int status = app.exit(error);
+        return status == 0 ? kExitDone : kExitUsage;
+    }
+    return run();
+}

@@ -1,0 +1,37 @@
+#pragma once
+
+#include <sys/types.h>
+
+#include <chrono>
+#include <map>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace kelvra::test {
+
+// One run of kelvra-cli, its output collected.
+struct CliRun {
+    std::vector<std::string> arguments;
+    // Set in the program's environment on top of this process's own.
+    std::map<std::string, std::string> environment;
+    // Run as this user and group instead of this process's own.
+    std::optional<std::pair<uid_t, gid_t>> user;
+    // Ctrl+C (SIGINT) once standard error has shown this text.
+    std::string interruptOn;
+    // A run that takes longer is killed and counts as hung.
+    std::chrono::milliseconds limit = std::chrono::minutes(3);
+};
+
+struct CliResult {
+    int status = -1;  // the exit status; -1 when killed or ended by a signal
+    bool hung = false;
+    bool interrupted = false;  // SIGINT was sent
+    std::string out;
+    std::string err;
+};
+
+// Runs `binary` with the run's arguments to its end.
+CliResult runCli(const std::string& binary, const CliRun& run);
+
+}  // namespace kelvra::test
