@@ -16,50 +16,44 @@ using platform::IDC_STATIC;
 using platform::StringResource;
 using namespace platform::style;
 
-constexpr std::uint32_t kChild = kWsChild | kWsVisible;
-constexpr std::uint32_t kButton = kChild | kBsPushButton | kWsTabStop;
-constexpr std::uint32_t kGroup = kChild | kBsGroupBox;
-constexpr std::uint32_t kLabel = kChild | kSsLeft;
-constexpr std::uint32_t kEdit = kChild | kEsLeft | kWsBorder | kWsTabStop;
-constexpr std::uint32_t kList =
-    kChild | kLbsNotify | kLbsUseTabStops | kWsVScroll | kWsBorder | kWsTabStop;
-
 constexpr std::string_view kFont = "MS Shell Dlg";
 constexpr int kFontSize = 8;
 
 constexpr ControlTemplate kAboutControls[] = {
-    {IDC_STATIC, ControlKind::Static, "128", 7, 7, 21, 20, kChild | kSsIcon},
-    {IDC_STATIC, ControlKind::Static, KELVRA_ABOUT_TEXT, 34, 8, 54, 8, kLabel},
-    {IDC_STATIC, ControlKind::Static, "Orvex", 34, 20, 54, 8, kLabel},
+    {IDC_STATIC, ControlKind::Static, "128", 7, 7, 21, 20, kChildControl | kSsIcon},
+    {IDC_STATIC, ControlKind::Static, KELVRA_ABOUT_TEXT, 34, 8, 54, 8, kLabelControl},
+    {IDC_STATIC, ControlKind::Static, "Orvex", 34, 20, 54, 8, kLabelControl},
 };
 
 constexpr ControlTemplate kMainControls[] = {
-    {IDC_RECORD_LIST, ControlKind::ListBox, "", 7, 7, 175, 166, kList | kLbsMultipleSel},
-    {IDC_STATIC, ControlKind::GroupBox, "Блок А", 188, 138, 63, 35, kGroup},
-    {IDC_SERIAL_A, ControlKind::Static, "", 193, 150, 53, 10, kLabel | kSsNotify},
-    {IDC_FIRMWARE_A, ControlKind::Static, "", 193, 161, 55, 10, kLabel},
-    {IDC_STATIC, ControlKind::GroupBox, "Блок B", 259, 138, 63, 35, kGroup},
-    {IDC_SERIAL_B, ControlKind::Static, "", 264, 150, 53, 10, kLabel | kSsNotify},
-    {IDC_FIRMWARE_B, ControlKind::Static, "", 264, 161, 55, 10, kLabel},
+    {IDC_RECORD_LIST, ControlKind::ListBox, "", 7, 7, 175, 166, kListBoxControl | kLbsMultipleSel},
+    {IDC_STATIC, ControlKind::GroupBox, "Блок А", 188, 138, 63, 35, kGroupBoxControl},
+    {IDC_SERIAL_A, ControlKind::Static, "", 193, 150, 53, 10, kLabelControl | kSsNotify},
+    {IDC_FIRMWARE_A, ControlKind::Static, "", 193, 161, 55, 10, kLabelControl},
+    {IDC_STATIC, ControlKind::GroupBox, "Блок B", 259, 138, 63, 35, kGroupBoxControl},
+    {IDC_SERIAL_B, ControlKind::Static, "", 264, 150, 53, 10, kLabelControl | kSsNotify},
+    {IDC_FIRMWARE_B, ControlKind::Static, "", 264, 161, 55, 10, kLabelControl},
     {IDC_CLEAR_MEMORY, ControlKind::PushButton, "Очистить память блоков", 231, 121, 91, 14,
-     kButton},
-    {IDC_READ_SELECTED, ControlKind::PushButton, "Считать выбранное", 189, 32, 133, 59, kButton},
+     kPushButtonControl},
+    {IDC_READ_SELECTED, ControlKind::PushButton, "Считать выбранное", 189, 32, 133, 59,
+     kPushButtonControl},
     {IDC_PROGRESS, ControlKind::Static, "", 7, 175, 315, 7, kWsChild | kSsWhiteRect | kSsSunken},
 };
 
 constexpr ControlTemplate kParamSetControls[] = {
-    {IDC_FACTORY_YEAR, ControlKind::Edit, "", 7, 7, 32, 12, kEdit | kEsAutoHScroll},
-    {IDC_FACTORY_SERIAL, ControlKind::Edit, "", 45, 7, 29, 12, kEdit},
-    {IDC_BATT, ControlKind::PushButton, "Batt", 81, 23, 28, 12, kButton},
-    {IDC_SET_SERIAL, ControlKind::PushButton, "Set", 81, 7, 28, 12, kButton},
-    {IDC_FACTORY_VALUE, ControlKind::Edit, "", 7, 40, 32, 12, kEdit},
-    {IDC_SET_VALUE, ControlKind::PushButton, "Set", 81, 40, 28, 12, kButton},
-    {IDC_SET_A, ControlKind::PushButton, "Set A", 7, 58, 28, 12, kButton},
-    {IDC_SET_B, ControlKind::PushButton, "Set B", 81, 58, 28, 12, kButton},
-    {IDC_REPAIR_DATE, ControlKind::PushButton, "Repair Damaged Date/Time", 7, 76, 102, 12, kButton},
-    {IDC_UNDELETE, ControlKind::PushButton, "UnDelete", 7, 95, 43, 12, kButton},
-    {IDC_SESSIONS, ControlKind::PushButton, "Sessions", 66, 95, 43, 12, kButton},
-    {IDC_SESSION_LIST, ControlKind::ListBox, "", 115, 7, 197, 100, kList | kLbsSort},
+    {IDC_FACTORY_YEAR, ControlKind::Edit, "", 7, 7, 32, 12, kEditControl | kEsAutoHScroll},
+    {IDC_FACTORY_SERIAL, ControlKind::Edit, "", 45, 7, 29, 12, kEditControl},
+    {IDC_BATT, ControlKind::PushButton, "Batt", 81, 23, 28, 12, kPushButtonControl},
+    {IDC_SET_SERIAL, ControlKind::PushButton, "Set", 81, 7, 28, 12, kPushButtonControl},
+    {IDC_FACTORY_VALUE, ControlKind::Edit, "", 7, 40, 32, 12, kEditControl},
+    {IDC_SET_VALUE, ControlKind::PushButton, "Set", 81, 40, 28, 12, kPushButtonControl},
+    {IDC_SET_A, ControlKind::PushButton, "Set A", 7, 58, 28, 12, kPushButtonControl},
+    {IDC_SET_B, ControlKind::PushButton, "Set B", 81, 58, 28, 12, kPushButtonControl},
+    {IDC_REPAIR_DATE, ControlKind::PushButton, "Repair Damaged Date/Time", 7, 76, 102, 12,
+     kPushButtonControl},
+    {IDC_UNDELETE, ControlKind::PushButton, "UnDelete", 7, 95, 43, 12, kPushButtonControl},
+    {IDC_SESSIONS, ControlKind::PushButton, "Sessions", 66, 95, 43, 12, kPushButtonControl},
+    {IDC_SESSION_LIST, ControlKind::ListBox, "", 115, 7, 197, 100, kListBoxControl | kLbsSort},
 };
 
 constexpr std::uint32_t kBoxStyle =

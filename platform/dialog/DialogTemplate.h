@@ -55,6 +55,15 @@ inline constexpr std::uint32_t kLbsNotify = 0x0001;
 inline constexpr std::uint32_t kLbsSort = 0x0002;
 inline constexpr std::uint32_t kLbsMultipleSel = 0x0008;
 inline constexpr std::uint32_t kLbsUseTabStops = 0x0080;
+
+// The usual visible controls, with the styles their resource script statements give them.
+inline constexpr std::uint32_t kChildControl = kWsChild | kWsVisible;
+inline constexpr std::uint32_t kPushButtonControl = kChildControl | kBsPushButton | kWsTabStop;
+inline constexpr std::uint32_t kGroupBoxControl = kChildControl | kBsGroupBox;
+inline constexpr std::uint32_t kLabelControl = kChildControl | kSsLeft;
+inline constexpr std::uint32_t kEditControl = kChildControl | kEsLeft | kWsBorder | kWsTabStop;
+inline constexpr std::uint32_t kListBoxControl =
+    kChildControl | kLbsNotify | kLbsUseTabStops | kWsVScroll | kWsBorder | kWsTabStop;
 }  // namespace style
 
 struct ControlTemplate {

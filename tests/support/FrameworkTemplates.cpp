@@ -15,40 +15,33 @@ using platform::IDC_STATIC;
 using platform::StringResource;
 using namespace platform::style;
 
-constexpr std::uint32_t kChild = kWsChild | kWsVisible;
-constexpr std::uint32_t kButton = kChild | kBsPushButton | kWsTabStop;
-constexpr std::uint32_t kGroup = kChild | kBsGroupBox;
-constexpr std::uint32_t kLabel = kChild | kSsLeft;
-constexpr std::uint32_t kEdit = kChild | kEsLeft | kWsBorder | kWsTabStop;
-constexpr std::uint32_t kList =
-    kChild | kLbsNotify | kLbsUseTabStops | kLbsMultipleSel | kWsVScroll | kWsBorder | kWsTabStop;
-
 constexpr std::string_view kFont = "MS Shell Dlg";
 constexpr int kFontSize = 8;
 
 constexpr ControlTemplate kFormControls[] = {
-    {IDC_LINES, ControlKind::ListBox, "", 7, 7, 120, 130, kList},
-    {IDC_STATIC, ControlKind::GroupBox, "Первый", 134, 7, 99, 34, kGroup},
-    {IDC_NAME_A, ControlKind::Static, "", 139, 18, 88, 9, kLabel | kSsNotify},
-    {IDC_NOTE_A, ControlKind::Static, "", 139, 28, 88, 9, kLabel},
-    {IDC_STATIC, ControlKind::GroupBox, "Второй", 134, 45, 99, 22, kGroup},
-    {IDC_NAME_B, ControlKind::Static, "", 139, 55, 88, 9, kLabel | kSsNotify},
-    {IDC_START, ControlKind::PushButton, "Выполнить выбранное", 134, 73, 99, 30, kButton},
-    {IDC_RESET, ControlKind::PushButton, "Сбросить", 134, 109, 99, 14, kButton},
+    {IDC_LINES, ControlKind::ListBox, "", 7, 7, 120, 130, kListBoxControl | kLbsMultipleSel},
+    {IDC_STATIC, ControlKind::GroupBox, "Первый", 134, 7, 99, 34, kGroupBoxControl},
+    {IDC_NAME_A, ControlKind::Static, "", 139, 18, 88, 9, kLabelControl | kSsNotify},
+    {IDC_NOTE_A, ControlKind::Static, "", 139, 28, 88, 9, kLabelControl},
+    {IDC_STATIC, ControlKind::GroupBox, "Второй", 134, 45, 99, 22, kGroupBoxControl},
+    {IDC_NAME_B, ControlKind::Static, "", 139, 55, 88, 9, kLabelControl | kSsNotify},
+    {IDC_START, ControlKind::PushButton, "Выполнить выбранное", 134, 73, 99, 30,
+     kPushButtonControl},
+    {IDC_RESET, ControlKind::PushButton, "Сбросить", 134, 109, 99, 14, kPushButtonControl},
     {IDC_BAR, ControlKind::Static, "", 7, 143, 200, 8, kWsChild | kSsWhiteRect | kSsSunken},
 };
 
 constexpr ControlTemplate kBoxControls[] = {
-    {IDC_STATIC, ControlKind::Static, "300", 7, 7, 21, 20, kChild | kSsIcon},  // IDI_FORM
-    {IDC_STATIC, ControlKind::Static, "Проверочная форма", 34, 12, 70, 8, kLabel},
+    {IDC_STATIC, ControlKind::Static, "300", 7, 7, 21, 20, kChildControl | kSsIcon},  // IDI_FORM
+    {IDC_STATIC, ControlKind::Static, "Проверочная форма", 34, 12, 70, 8, kLabelControl},
 };
 
 constexpr ControlTemplate kFieldsControls[] = {
-    {IDC_YEAR, ControlKind::Edit, "", 7, 7, 40, 12, kEdit | kEsAutoHScroll},
-    {IDC_NUMBER, ControlKind::Edit, "", 53, 7, 40, 12, kEdit},
-    {IDC_LEVEL, ControlKind::Edit, "", 7, 25, 40, 12, kEdit},
-    {IDC_APPLY, ControlKind::PushButton, "Применить", 100, 7, 53, 12, kButton},
-    {IDC_OTHER, ControlKind::PushButton, "Другое", 100, 25, 53, 12, kButton},
+    {IDC_YEAR, ControlKind::Edit, "", 7, 7, 40, 12, kEditControl | kEsAutoHScroll},
+    {IDC_NUMBER, ControlKind::Edit, "", 53, 7, 40, 12, kEditControl},
+    {IDC_LEVEL, ControlKind::Edit, "", 7, 25, 40, 12, kEditControl},
+    {IDC_APPLY, ControlKind::PushButton, "Применить", 100, 7, 53, 12, kPushButtonControl},
+    {IDC_OTHER, ControlKind::PushButton, "Другое", 100, 25, 53, 12, kPushButtonControl},
 };
 
 constexpr std::uint32_t kBoxStyle =
