@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <csignal>
@@ -109,6 +110,9 @@ std::optional<std::vector<int>> selectLines(const CliStation& station,
             }
             lines.push_back(line - 1);
         }
+        // A selection, as the window's list makes it: each line once, in list order.
+        std::sort(lines.begin(), lines.end());
+        lines.erase(std::unique(lines.begin(), lines.end()), lines.end());
     }
     if (static_cast<int>(lines.size()) > kQueueCapacity) {
         std::fprintf(stderr, "%s\n", messages::kTooManyRecordsSelected);
@@ -175,6 +179,10 @@ int runDownload(platform::SerialBackend& backend, platform::Clock& clock,
     station.watch(session);
     LineReport report(request.json);
 
+    if (lines->empty()) {
+        std::fprintf(stderr, "No line to read\n");
+        return kExitDone;
+    }
     const QueuedLines queued = session.queueLines(lines->data(), static_cast<int>(lines->size()));
     for (const int line : queued.tooLong) {
         report.failed(line, "", messages::kRecordTooLong);

@@ -1,6 +1,7 @@
 #include <fcntl.h>
 #include <grp.h>
 #include <sys/file.h>
+#include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -53,8 +54,11 @@ PortProbe probePort(int index) {
         }
         return probe;
     }
-    // The serial backend takes the port with this lock: a holder of it is another program.
-    const bool locked = ::flock(descriptor, LOCK_EX | LOCK_NB) == 0;
+    // The serial backend takes the port with this lock and in exclusive mode, and refuses a port
+    // that has either already; root passes the exclusive mode, so it is asked for.
+    int exclusive = 0;
+    const bool held = ::ioctl(descriptor, TIOCGEXCL, &exclusive) == 0 && exclusive != 0;
+    const bool locked = !held && ::flock(descriptor, LOCK_EX | LOCK_NB) == 0;
     probe.access = locked ? PortAccess::Openable : PortAccess::Busy;
     ::close(descriptor);
     return probe;

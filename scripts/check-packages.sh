@@ -79,10 +79,22 @@ for _ in $(seq 60); do
 done
 [ -n "$shown" ] || { cat "$work/simulator.out" "$work/kelvra.log" >&2; fail "the unpacked kelvra did not list both blocks"; }
 echo "the unpacked kelvra listed both simulated blocks"
-# The window holds the ports; once it is gone the command line finds the same blocks.
-kill "${pids[-1]}" && wait "${pids[-1]}" 2>/dev/null || true
-unset 'pids[-1]'
-listed=$("$root/usr/bin/kelvra-cli" list) || fail "the unpacked kelvra-cli list failed"
+
+# The command line against a pair of its own: the window still holds the first pair's ports.
+cli_runtime=$work/cli-runtime
+mkdir -m 700 "$cli_runtime"
+mkfifo "$work/cli-simulator.in"
+"$root/usr/bin/kelvra-blocksim" --port-dir "$cli_runtime/kelvra/ports" \
+    tools/blocksim/scenarios/pair.json <"$work/cli-simulator.in" >"$work/cli-simulator.out" 2>&1 &
+pids+=($!)
+exec 4>"$work/cli-simulator.in"
+for _ in $(seq 50); do
+    grep -q READY "$work/cli-simulator.out" && break
+    sleep 0.2
+done
+grep -q READY "$work/cli-simulator.out" || fail "the second simulator did not come up"
+listed=$(XDG_RUNTIME_DIR=$cli_runtime "$root/usr/bin/kelvra-cli" list) ||
+    fail "the unpacked kelvra-cli list failed"
 [ "$(grep -c . <<<"$listed")" -eq 7 ] || fail "the unpacked kelvra-cli did not list pair.json's 7 records"
 echo "the unpacked kelvra-cli listed both simulated blocks"
 

@@ -3,7 +3,6 @@
 #include <cstdio>
 
 #include "download/DownloadQueue.h"
-#include "download/Recovery.h"
 #include "link/LinkExchanges.h"
 #include "link/Messages.h"
 #include "records/RecordListLine.h"
