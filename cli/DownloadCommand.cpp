@@ -228,6 +228,11 @@ int runDownload(platform::SerialBackend& backend, platform::Clock& clock,
         break;
     }
     std::signal(SIGINT, previousHandler);
+    if (job.queueLength > 0 && job.queuePos == job.queueLength) {
+        // The worker draws no progress after the job's last pair: the report ends at 100% here.
+        const DownloadItem& last = job.downloadQueue[static_cast<std::size_t>(job.queueLength - 1)];
+        progress.update(last.fileName, job.jobBytesTotal, 0);
+    }
     progress.finish();
 
     for (int i = 0; i < job.queueLength; ++i) {
