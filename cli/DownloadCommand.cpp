@@ -15,9 +15,9 @@
 #include "cli/ExitStatus.h"
 #include "cli/JsonWriter.h"
 #include "cli/RecordText.h"
-#include "cli/Terminal.h"
 #include "download/WavFormat.h"
 #include "link/Messages.h"
+#include "platform/console/Console.h"
 #include "platform/file/FilePath.h"
 
 namespace kelvra::cli {
@@ -172,7 +172,7 @@ int runDownload(platform::SerialBackend& backend, platform::Clock& clock,
         return status;
     }
 
-    ProgressReport progress(standardErrorIsTerminal());
+    ProgressReport progress(platform::standardErrorIsTerminal());
     CliDownloadHost host(progress, interrupted);
     DownloadSession session(station.slotA, station.slotB, station.recordTable.data(), host);
     host.watch(session);

@@ -3,10 +3,10 @@
 
 #include "cli/Commands.h"
 #include "cli/ExitStatus.h"
-#include "cli/PortProbe.h"
 #include "cli/RecordText.h"
 #include "link/BlockLink.h"
 #include "platform/serial/PortNames.h"
+#include "platform/serial/PortProbe.h"
 
 namespace kelvra::cli {
 
@@ -31,19 +31,19 @@ std::string greet(platform::SerialBackend& backend, const std::string& device) {
                          hello.params.firmware);
 }
 
-std::string state(platform::SerialBackend& backend, const PortProbe& probe) {
+std::string state(platform::SerialBackend& backend, const platform::PortProbe& probe) {
     switch (probe.access) {
-        case PortAccess::Absent:
+        case platform::PortAccess::Absent:
             return "absent";
-        case PortAccess::PermissionDenied:
+        case platform::PortAccess::PermissionDenied:
             return probe.group.empty() ? "cannot be opened: permission denied"
                                        : "cannot be opened: permission denied (members of group " +
                                              probe.group + " have access)";
-        case PortAccess::Busy:
+        case platform::PortAccess::Busy:
             return "cannot be opened: busy, held by another program";
-        case PortAccess::Unopenable:
+        case platform::PortAccess::Unopenable:
             return "cannot be opened: " + probe.detail;
-        case PortAccess::Openable:
+        case platform::PortAccess::Openable:
             return greet(backend, probe.device);
     }
     return {};
@@ -53,7 +53,7 @@ std::string state(platform::SerialBackend& backend, const PortProbe& probe) {
 
 int runPorts(platform::SerialBackend& backend) {
     for (int index = 0; index < platform::kPortCount; ++index) {
-        const PortProbe probe = probePort(index);
+        const platform::PortProbe probe = platform::probePort(index);
         const std::string name =
             probe.resolvesTo.empty()
                 ? probe.device + " (device)"

@@ -1,5 +1,6 @@
 #include <CLI/CLI.hpp>
 
+#include <algorithm>
 #include <cstdio>
 #include <functional>
 #include <string>
@@ -9,15 +10,8 @@
 #include "cli/ExitStatus.h"
 #include "kelvra/Version.h"
 #include "platform/clock/Clock.h"
+#include "platform/console/Console.h"
 #include "platform/serial/SerialPort.h"
-
-#ifdef _WIN32
-#include <windows.h>
-// After windows.h, whose types it uses.
-#include <shellapi.h>
-
-#include "platform/win32/Utf16.h"
-#endif
 
 namespace {
 
@@ -31,10 +25,8 @@ constexpr const char* kDescription =
 
 }  // namespace
 
-int main([[maybe_unused]] int argc, [[maybe_unused]] char** argv) {
-#ifdef _WIN32
-    SetConsoleOutputCP(CP_UTF8);
-#endif
+int main(int argc, char** argv) {
+    kelvra::platform::useUtf8Output();
     using namespace kelvra;
     using namespace kelvra::cli;
 
@@ -111,19 +103,10 @@ int main([[maybe_unused]] int argc, [[maybe_unused]] char** argv) {
         [&] { run = [&] { return runDelete(backend, clock, deleteLine, deleteConfirmed); }; });
 
     try {
-#ifdef _WIN32
-        // The narrow arguments are in the ANSI code page; folder names go on as UTF-8.
-        int count = 0;
-        LPWSTR* wide = CommandLineToArgvW(GetCommandLineW(), &count);
-        std::vector<std::string> arguments;
-        for (int i = count - 1; i > 0; --i) {
-            arguments.push_back(platform::toUtf8(wide[i]));
-        }
-        LocalFree(wide);
+        // CLI11 takes the arguments last first.
+        std::vector<std::string> arguments = platform::commandLineArguments(argc, argv);
+        std::reverse(arguments.begin(), arguments.end());
         app.parse(arguments);
-#else
-        app.parse(argc, argv);
-#endif
     } catch (const CLI::ParseError& error) {
         const int status = app.exit(error);
         return status == 0 ? kExitDone : kExitUsage;

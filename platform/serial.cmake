@@ -7,6 +7,7 @@ if(WIN32)
         ${CMAKE_CURRENT_SOURCE_DIR}/win32/Win32SerialPort.cpp
         ${CMAKE_CURRENT_SOURCE_DIR}/win32/Win32SerialBackend.cpp
         ${CMAKE_CURRENT_SOURCE_DIR}/win32/Win32Clock.cpp
+        ${CMAKE_CURRENT_SOURCE_DIR}/win32/Win32PortProbe.cpp
     )
     # The clock waits for the start of a second at the timer's finest resolution.
     target_link_libraries(kelvra_platform_serial PUBLIC winmm)
@@ -16,5 +17,6 @@ else()
         ${CMAKE_CURRENT_SOURCE_DIR}/posix/PosixSerialBackend.cpp
         ${CMAKE_CURRENT_SOURCE_DIR}/posix/PosixPortDirectory.cpp
         ${CMAKE_CURRENT_SOURCE_DIR}/posix/PosixClock.cpp
+        ${CMAKE_CURRENT_SOURCE_DIR}/posix/PosixPortProbe.cpp
     )
 endif()

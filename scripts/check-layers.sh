@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
-# The layer rule: the system (app/ ui/ link/ records/ download/ and Kelvra's resource table)
-# includes the C++ standard library and platform/ interfaces only, and calls only down;
-# platform/ knows nothing of the application. Prints each breach and fails on any.
+# The layer rule: the system (app/ ui/ link/ records/ download/, Kelvra's resource table and the
+# command line) includes the C++ standard library and platform/ interfaces only, and calls only
+# down; platform/ knows nothing of the application. Prints each breach and fails on any.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -24,6 +24,11 @@ declare -A below=(
     [resources]='resources platform kelvra'
     [ui]='ui download records link resources platform'
     [app]='app ui download records link resources platform'
+    [cli]='cli download records link platform kelvra'
+)
+# Libraries a layer may use beyond the standard one.
+declare -A libraries=(
+    [cli]='CLI/CLI.hpp'
 )
 
 failures=0
@@ -38,7 +43,7 @@ for layer in "${!below[@]}"; do
         while IFS= read -r header; do
             if [[ "$header" == \<* ]]; then
                 name=${header:1:-1}
-                [[ " ${standard//$'\n'/ } " == *" $name "* ]] ||
+                [[ " ${standard//$'\n'/ } ${libraries[$layer]:-} " == *" $name "* ]] ||
                     breach "$file" "includes $header, which is not the C++ standard library"
             else
                 folder=${header:1}

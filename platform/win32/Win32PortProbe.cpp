@@ -2,14 +2,14 @@
 
 #include <string>
 
-#include "cli/PortProbe.h"
 #include "platform/serial/PortNames.h"
+#include "platform/serial/PortProbe.h"
 
-namespace kelvra::cli {
+namespace kelvra::platform {
 
 PortProbe probePort(int index) {
     PortProbe probe;
-    probe.device = platform::blockPortDeviceName(index);
+    probe.device = blockPortDeviceName(index);
     const HANDLE handle = CreateFileA(probe.device.c_str(), GENERIC_READ | GENERIC_WRITE, 0,
                                       nullptr, OPEN_EXISTING, 0, nullptr);
     if (handle != INVALID_HANDLE_VALUE) {
@@ -36,4 +36,4 @@ PortProbe probePort(int index) {
     return probe;
 }
 
-}  // namespace kelvra::cli
+}  // namespace kelvra::platform

@@ -8,10 +8,10 @@
 #include <cerrno>
 #include <cstring>
 
-#include "cli/PortProbe.h"
 #include "platform/serial/PortNames.h"
+#include "platform/serial/PortProbe.h"
 
-namespace kelvra::cli {
+namespace kelvra::platform {
 
 namespace {
 
@@ -34,8 +34,8 @@ std::string owningGroup(const std::string& path) {
 
 PortProbe probePort(int index) {
     PortProbe probe;
-    probe.device = platform::blockPortDeviceName(index);
-    if (probe.device.rfind(platform::linuxPortDirectory() + "/", 0) == 0) {
+    probe.device = blockPortDeviceName(index);
+    if (probe.device.rfind(linuxPortDirectory() + "/", 0) == 0) {
         probe.resolvesTo = linkTarget(probe.device);
     }
     const int descriptor = ::open(probe.device.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
@@ -64,4 +64,4 @@ PortProbe probePort(int index) {
     return probe;
 }
 
-}  // namespace kelvra::cli
+}  // namespace kelvra::platform

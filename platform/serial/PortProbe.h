@@ -2,7 +2,7 @@
 
 #include <string>
 
-namespace kelvra::cli {
+namespace kelvra::platform {
 
 // Whether this program could open a port, and why not.
 enum class PortAccess {
@@ -25,4 +25,4 @@ struct PortProbe {
 // it can be, sends nothing, and closes it again.
 PortProbe probePort(int index);
 
-}  // namespace kelvra::cli
+}  // namespace kelvra::platform
