@@ -134,6 +134,8 @@ $folder/README.txt" "the files of $zip differ"
     text=$(strings -a "$exe")
     grep -q 'requestedExecutionLevel level="asInvoker"' <<<"$text" || fail "$arch: no asInvoker"
     grep -q '<dpiAware[^>]*>true</dpiAware>' <<<"$text" || fail "$arch: not DPI aware"
+    grep -q 'requestedExecutionLevel level="asInvoker"' <<<"$(strings -a "$cli")" ||
+        fail "$arch: kelvra-cli.exe has no asInvoker manifest"
     text=$(strings -a -el "$exe")
     local expected
     for expected in CompanyName Orvex FileVersion ProductVersion LegalCopyright \
