@@ -53,23 +53,32 @@ lintian --fail-on error,warning "$deb" >/dev/null 2>&1 || fail "lintian reports 
 # The unpacked window finds two simulated blocks and lists both directories.
 root=$work/root
 dpkg-deb -x "$deb" "$root"
+
+# Starts the packaged simulator on pair.json with its own private runtime folder $1, its output
+# in $work/$2.out; its commands go to the descriptor left in simulator_input.
+start_simulator() {
+    local runtime=$1 name=$2
+    mkdir -m 700 "$runtime"
+    mkfifo "$work/$name.in"
+    "$root/usr/bin/kelvra-blocksim" --port-dir "$runtime/kelvra/ports" \
+        tools/blocksim/scenarios/pair.json <"$work/$name.in" >"$work/$name.out" 2>&1 &
+    pids+=($!)
+    exec {simulator_input}>"$work/$name.in"
+    for _ in $(seq 50); do
+        grep -q READY "$work/$name.out" && break
+        sleep 0.2
+    done
+    grep -q READY "$work/$name.out" || fail "the simulator $name did not come up"
+}
+
 export XDG_RUNTIME_DIR=$work/runtime
-mkdir -m 700 "$XDG_RUNTIME_DIR"
-mkfifo "$work/simulator.in"
-"$root/usr/bin/kelvra-blocksim" --port-dir "$XDG_RUNTIME_DIR/kelvra/ports" \
-    tools/blocksim/scenarios/pair.json <"$work/simulator.in" >"$work/simulator.out" 2>&1 &
-pids+=($!)
-exec 3>"$work/simulator.in"
-for _ in $(seq 50); do
-    grep -q READY "$work/simulator.out" && break
-    sleep 0.2
-done
-grep -q READY "$work/simulator.out" || fail "the simulator did not come up"
+start_simulator "$XDG_RUNTIME_DIR" simulator
+window_simulator=$simulator_input
 QT_QPA_PLATFORM=offscreen "$root/usr/bin/kelvra" >"$work/kelvra.log" 2>&1 &
 pids+=($!)
 shown=
 for _ in $(seq 60); do
-    echo status >&3
+    echo status >&"$window_simulator"
     sleep 0.5
     # The last status: a line for each of the scenario's two blocks, then "ok".
     if [ "$(tail -n 3 "$work/simulator.out" | grep -cE '^COM[34] .* listed [1-9]')" -eq 2 ]; then
@@ -82,17 +91,7 @@ echo "the unpacked kelvra listed both simulated blocks"
 
 # The command line against a pair of its own: the window still holds the first pair's ports.
 cli_runtime=$work/cli-runtime
-mkdir -m 700 "$cli_runtime"
-mkfifo "$work/cli-simulator.in"
-"$root/usr/bin/kelvra-blocksim" --port-dir "$cli_runtime/kelvra/ports" \
-    tools/blocksim/scenarios/pair.json <"$work/cli-simulator.in" >"$work/cli-simulator.out" 2>&1 &
-pids+=($!)
-exec 4>"$work/cli-simulator.in"
-for _ in $(seq 50); do
-    grep -q READY "$work/cli-simulator.out" && break
-    sleep 0.2
-done
-grep -q READY "$work/cli-simulator.out" || fail "the second simulator did not come up"
+start_simulator "$cli_runtime" cli-simulator
 listed=$(XDG_RUNTIME_DIR=$cli_runtime "$root/usr/bin/kelvra-cli" list) ||
     fail "the unpacked kelvra-cli list failed"
 [ "$(grep -c . <<<"$listed")" -eq 7 ] || fail "the unpacked kelvra-cli did not list pair.json's 7 records"
