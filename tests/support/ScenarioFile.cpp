@@ -44,6 +44,9 @@ json lineFaultsJson(const std::vector<blocksim::LineFault>& faults) {
             fault.kind == blocksim::LineFault::Kind::Garbage) {
             one["byte"] = fault.byte;
         }
+        if (fault.kind == blocksim::LineFault::Kind::Flip) {
+            one["bit"] = fault.bit;
+        }
         line.push_back(one);
     }
     return line;

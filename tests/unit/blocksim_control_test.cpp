@@ -74,6 +74,10 @@ TEST(ControlCommand, ParsesEveryCommand) {
     EXPECT_EQ(garbage.line.count, 64);
     EXPECT_EQ(garbage.line.byte, 0);
     EXPECT_EQ(parsed("line COM3 garbage 5").line.count, 1) << "the default";
+    const ControlCommand flip = parsed("line COM3 flip 2 17 7");
+    EXPECT_EQ(flip.line.kind, LineFault::Kind::Flip);
+    EXPECT_EQ(flip.line.offset, 17);
+    EXPECT_EQ(flip.line.bit, 7);
 
     EXPECT_EQ(parsed("fault COM3 clear").kind, ControlCommand::Kind::ClearFaults);
     EXPECT_EQ(parsed("status").kind, ControlCommand::Kind::Status);
@@ -97,13 +101,14 @@ TEST(ControlCommand, RejectsMalformedLines) {
         {"fault COM3 missing-ack hello after", "unexpected 'after'"},
         {"fault COM3 short-params 7", "expected a count 0..6"},
         {"fault COM3 explode", "expected wrong-ack, missing-ack, short-params or clear"},
-        {"line COM3 bend 1", "line: expected drop, insert, cut or garbage"},
+        {"line COM3 bend 1", "line: expected drop, insert, cut, garbage or flip"},
         {"line COM3 drop", "drop: expected a sector count"},
         {"line COM3 cut 1 512", "cut: expected an offset 0..511"},
         {"line COM3 drop 1 0 0x5A", "unexpected '0x5A'"},
         {"line COM3 insert 1 0 256", "insert: expected a byte 0..255"},
         {"line COM3 garbage 1 0", "garbage: expected a count 1..64"},
         {"line COM3 garbage 1 65", "garbage: expected a count 1..64"},
+        {"line COM3 flip 1 0 8", "flip: expected a bit 0..7"},
         {"status now", "unexpected 'now'"},
     };
     for (const auto& [line, message] : cases) {

@@ -178,6 +178,7 @@ TEST_P(LineFaultOnTheWire, DisturbsOnlyItsSectorAndFiresOnce) {
         fault.offset = position == Position::First ? 0 : 511;
     }
     fault.count = 3;
+    fault.bit = 6;
 
     BlockModel clean(blockServing(mode));
     const std::vector<Bytes> good = readThreeSectors(clean, mode);
@@ -208,6 +209,9 @@ TEST_P(LineFaultOnTheWire, DisturbsOnlyItsSectorAndFiresOnce) {
             closing.insert(closing.end(), fault.count, fault.byte);
             break;
         }
+        case LineFault::Kind::Flip:
+            *at ^= 1u << fault.bit;
+            break;
     }
 
     BlockModel block(blockServing(mode));
@@ -221,8 +225,9 @@ std::vector<LineCase> everyLineCase() {
     std::vector<LineCase> cases;
     for (const StreamMode mode :
          {StreamMode::Basic, StreamMode::SingleSectors, StreamMode::Batches}) {
-        for (const LineFault::Kind kind : {LineFault::Kind::Drop, LineFault::Kind::Insert,
-                                           LineFault::Kind::Cut, LineFault::Kind::Garbage}) {
+        for (const LineFault::Kind kind :
+             {LineFault::Kind::Drop, LineFault::Kind::Insert, LineFault::Kind::Cut,
+              LineFault::Kind::Garbage, LineFault::Kind::Flip}) {
             for (const Position position : {Position::First, Position::Middle, Position::Last}) {
                 cases.push_back({mode, kind, position});
             }
@@ -276,6 +281,13 @@ TEST(BlockModelFaults, OffsetPastAShortLastBlockHitsItsEnd) {
     dropped.armLineFault(LineFault{LineFault::Kind::Drop, 1, 300, 0x5A, 1});
     replyTo(dropped, {0x02, kRecordAddress, 0});
     EXPECT_EQ(replyTo(dropped, {0xAA}), Bytes(tail.begin(), tail.end() - 1));
+
+    BlockModel flipped(setup);
+    flipped.armLineFault(LineFault{LineFault::Kind::Flip, 1, 300, 0x5A, 1, 0});
+    replyTo(flipped, {0x02, kRecordAddress, 0});
+    Bytes lastFlipped = tail;
+    lastFlipped.back() ^= 1u;
+    EXPECT_EQ(replyTo(flipped, {0xAA}), lastFlipped);
 
     BlockModel cut(setup);
     cut.armLineFault(LineFault{LineFault::Kind::Cut, 1, 300, 0x5A, 1});

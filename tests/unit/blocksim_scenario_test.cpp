@@ -51,7 +51,8 @@ TEST(Scenario, ReadsEveryField) {
                   "line": [{"kind": "drop", "after": 30, "offset": 0},
                            {"kind": "insert", "after": 0, "byte": 255},
                            {"kind": "cut", "after": 4, "offset": 511},
-                           {"kind": "garbage", "after": 7, "count": 64, "byte": 0}]}}]})");
+                           {"kind": "garbage", "after": 7, "count": 64, "byte": 0},
+                           {"kind": "flip", "after": 2, "offset": 9, "bit": 7}]}}]})");
     ASSERT_EQ(scenario.blocks.size(), 1u);
     EXPECT_EQ(scenario.blocks[0].com, 12);
     const blocksim::BlockSetup& setup = scenario.blocks[0].setup;
@@ -102,7 +103,7 @@ TEST(Scenario, ReadsEveryField) {
     EXPECT_EQ(setup.faults.unplug->forMs, 3000u);
     EXPECT_TRUE(setup.faults.unplug->otherSlot);
     using blocksim::LineFault;
-    ASSERT_EQ(setup.faults.line.size(), 4u);
+    ASSERT_EQ(setup.faults.line.size(), 5u);
     const LineFault& drop = setup.faults.line[0];
     EXPECT_EQ(drop.kind, LineFault::Kind::Drop);
     EXPECT_EQ(drop.afterSectors, 30u);
@@ -118,6 +119,8 @@ TEST(Scenario, ReadsEveryField) {
     EXPECT_EQ(garbage.afterSectors, 7u);
     EXPECT_EQ(garbage.count, 64);
     EXPECT_EQ(garbage.byte, 0);
+    EXPECT_EQ(setup.faults.line[4].kind, LineFault::Kind::Flip);
+    EXPECT_EQ(setup.faults.line[4].bit, 7);
 }
 
 TEST(Scenario, ErrorsNameTheField) {
@@ -153,7 +156,8 @@ TEST(Scenario, ErrorsNameTheField) {
         {blockWith(R"(, "faults": {"line": {"kind": "drop"}})"),
          "blocks[0].faults.line: expected an array of line faults"},
         {blockWith(R"(, "faults": {"line": [{"kind": "bend", "after": 0}]})"),
-         "blocks[0].faults.line[0].kind: expected \"drop\", \"insert\", \"cut\" or \"garbage\""},
+         "blocks[0].faults.line[0].kind: expected \"drop\", \"insert\", \"cut\", \"garbage\" or "
+         "\"flip\""},
         {blockWith(R"(, "faults": {"line": [{"kind": "drop"}]})"),
          "blocks[0].faults.line[0].after: required field missing"},
         {blockWith(R"(, "faults": {"line": [{"kind": "cut", "after": 1, "offset": 512}]})"),
@@ -168,6 +172,10 @@ TEST(Scenario, ErrorsNameTheField) {
          "blocks[0].faults.line[0].count: expected an integer 1..64"},
         {blockWith(R"(, "faults": {"line": [{"kind": "insert", "after": 1, "count": 2}]})"),
          "blocks[0].faults.line[0].count: only garbage has a count"},
+        {blockWith(R"(, "faults": {"line": [{"kind": "flip", "after": 1, "bit": 8}]})"),
+         "blocks[0].faults.line[0].bit: expected an integer 0..7"},
+        {blockWith(R"(, "faults": {"line": [{"kind": "drop", "after": 1, "bit": 0}]})"),
+         "blocks[0].faults.line[0].bit: only flip has a bit"},
     };
     for (const auto& [json, message] : cases) {
         const std::string error = errorOf(json);

@@ -372,11 +372,12 @@ bool BlockModel::disturbSector(std::size_t size) {
     if (hits.empty()) {
         return true;
     }
-    // A short last block of a basic stream takes an offset past its end at its last byte (drop)
-    // or at its end (insert, cut), so the fault still shows.
+    // A short last block of a basic stream takes an offset past its end at its last byte (drop,
+    // flip) or at its end (insert, cut), so the fault still shows.
     const auto at = [size](const LineFault& fault) {
-        const std::size_t last = fault.kind == LineFault::Kind::Drop ? size - 1 : size;
-        return std::min<std::size_t>(fault.offset, last);
+        const bool onAByte =
+            fault.kind == LineFault::Kind::Drop || fault.kind == LineFault::Kind::Flip;
+        return std::min<std::size_t>(fault.offset, onAByte ? size - 1 : size);
     };
     const auto hitAt = [&](LineFault::Kind kind, std::size_t index) {
         return std::any_of(hits.begin(), hits.end(), [&](const LineFault& fault) {
@@ -390,13 +391,17 @@ bool BlockModel::disturbSector(std::size_t size) {
         if (hitAt(LineFault::Kind::Cut, index)) {
             return false;
         }
+        std::uint8_t flipped = 0;
         for (const LineFault& fault : hits) {
             if (fault.kind == LineFault::Kind::Insert && at(fault) == index) {
                 put(fault.byte);
             }
+            if (fault.kind == LineFault::Kind::Flip && at(fault) == index) {
+                flipped ^= static_cast<std::uint8_t>(1u << fault.bit);
+            }
         }
         if (index < size && !hitAt(LineFault::Kind::Drop, index)) {
-            put(sector[index]);
+            put(static_cast<std::uint8_t>(sector[index] ^ flipped));
         }
     }
     return true;

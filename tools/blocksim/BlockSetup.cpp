@@ -8,8 +8,8 @@ constexpr std::array<std::string_view, kExchangeCount> kExchangeNames = {
     "hello", "directory", "clock", "clear", "delete", "config", "read-sector", "sector",
 };
 
-constexpr std::array<std::string_view, 4> kLineFaultKindNames = {"drop", "insert", "cut",
-                                                                 "garbage"};
+constexpr std::array<std::string_view, 5> kLineFaultKindNames = {"drop", "insert", "cut", "garbage",
+                                                                 "flip"};
 
 }  // namespace
 

@@ -71,15 +71,20 @@ struct LineFault {
         Insert,   // `byte` arrives before the sector's byte at `offset`
         Cut,      // the reply stops after `offset` bytes of the sector
         Garbage,  // `count` times `byte` follow the next record acknowledgement
+        // The sector's byte at `offset` arrives with bit `bit` inverted: length and
+        // acknowledgement stay intact, so only a check of the data itself can tell.
+        Flip,
     };
     Kind kind = Kind::Drop;
     std::uint32_t afterSectors = 0;  // record sectors that still go out untouched first
-    std::uint16_t offset = 256;      // Drop, Insert, Cut: 0..511
+    std::uint16_t offset = 256;      // Drop, Insert, Cut, Flip: 0..511
     std::uint8_t byte = 0x5A;        // Insert, Garbage
     std::uint8_t count = 1;          // Garbage: 1..kMaxGarbageCount
+    std::uint8_t bit = 0;            // Flip: 0..kMaxFlipBit, the least significant is 0
 };
 inline constexpr std::uint16_t kMaxLineFaultOffset = 511;
 inline constexpr std::uint8_t kMaxGarbageCount = 64;
+inline constexpr std::uint8_t kMaxFlipBit = 7;
 
 std::string_view lineFaultKindName(LineFault::Kind kind);
 std::optional<LineFault::Kind> lineFaultKindFromName(std::string_view name);

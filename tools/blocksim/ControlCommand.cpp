@@ -185,7 +185,7 @@ private:
         command.kind = ControlCommand::Kind::LineFault;
         const auto kind = lineFaultKindFromName(word(2));
         if (!kind) {
-            return std::string("line: expected drop, insert, cut or garbage");
+            return std::string("line: expected drop, insert, cut, garbage or flip");
         }
         LineFault& fault = command.line;
         fault.kind = *kind;
@@ -219,6 +219,13 @@ private:
                 return name + ": expected a byte 0..255";
             }
             fault.byte = static_cast<std::uint8_t>(*byte);
+        }
+        if (fault.kind == LineFault::Kind::Flip && at < words_.size()) {
+            const auto bit = number(word(at++), kMaxFlipBit);
+            if (!bit) {
+                return name + ": expected a bit 0.." + std::to_string(kMaxFlipBit);
+            }
+            fault.bit = static_cast<std::uint8_t>(*bit);
         }
         return expectEnd(at, command);
     }

@@ -259,13 +259,13 @@ AckFault parseAckFault(const Field& field, Exchange& exchange) {
 }
 
 LineFault parseLineFault(const Field& field) {
-    expectObject(field, {"kind", "after", "offset", "byte", "count"});
+    expectObject(field, {"kind", "after", "offset", "byte", "count", "bit"});
     const Field kind = field.member("kind");
     const auto parsed = kind.value.is_string()
                             ? lineFaultKindFromName(kind.value.get<std::string>())
                             : std::nullopt;
     if (!parsed) {
-        kind.fail("expected \"drop\", \"insert\", \"cut\" or \"garbage\"");
+        kind.fail("expected \"drop\", \"insert\", \"cut\", \"garbage\" or \"flip\"");
     }
     LineFault fault;
     fault.kind = *parsed;
@@ -288,6 +288,12 @@ LineFault parseLineFault(const Field& field) {
             count->fail("only garbage has a count");
         }
         fault.count = static_cast<std::uint8_t>(integer(*count, 1, kMaxGarbageCount));
+    }
+    if (const auto bit = field.optionalMember("bit")) {
+        if (fault.kind != LineFault::Kind::Flip) {
+            bit->fail("only flip has a bit");
+        }
+        fault.bit = static_cast<std::uint8_t>(integer(*bit, 0, kMaxFlipBit));
     }
     return fault;
 }
