@@ -13,12 +13,12 @@
 #include "cli/CliStation.h"
 #include "cli/Commands.h"
 #include "cli/ExitStatus.h"
-#include "cli/JsonWriter.h"
 #include "cli/RecordText.h"
 #include "download/WavFormat.h"
 #include "link/Messages.h"
 #include "platform/console/Console.h"
 #include "platform/file/FilePath.h"
+#include "platform/json/JsonWriter.h"
 
 namespace kelvra::cli {
 
@@ -52,7 +52,7 @@ public:
 private:
     void report(int line, const std::string& file, const char* status, const std::string& why) {
         if (json_) {
-            JsonObject object;
+            platform::JsonObject object;
             object.add("index", line + 1).add("status", status);
             if (file.empty()) {
                 object.addNull("file");

@@ -4,11 +4,11 @@
 #include "cli/CliStation.h"
 #include "cli/Commands.h"
 #include "cli/ExitStatus.h"
-#include "cli/JsonWriter.h"
 #include "cli/RecordText.h"
 #include "download/DownloadQueue.h"
 #include "link/LinkExchanges.h"
 #include "link/Messages.h"
+#include "platform/json/JsonWriter.h"
 #include "records/RecordListLine.h"
 
 namespace kelvra::cli {
@@ -31,7 +31,7 @@ int runList(platform::SerialBackend& backend, platform::Clock& clock, bool json)
             std::printf("%3d\t%s\n", i + 1, line.c_str());
             continue;
         }
-        JsonObject object;
+        platform::JsonObject object;
         object.add("index", i + 1)
             .add("time", isoDateTime(row))
             .add("record", row.recordNo)

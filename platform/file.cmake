@@ -3,10 +3,12 @@ target_include_directories(kelvra_platform_file PUBLIC ${PROJECT_SOURCE_DIR})
 if(WIN32)
     target_sources(kelvra_platform_file PRIVATE
         ${CMAKE_CURRENT_SOURCE_DIR}/win32/Win32OutputFile.cpp
+        ${CMAKE_CURRENT_SOURCE_DIR}/win32/Win32AppendFile.cpp
         ${CMAKE_CURRENT_SOURCE_DIR}/win32/Utf16.cpp
     )
 else()
     target_sources(kelvra_platform_file PRIVATE
         ${CMAKE_CURRENT_SOURCE_DIR}/posix/PosixOutputFile.cpp
+        ${CMAKE_CURRENT_SOURCE_DIR}/posix/PosixAppendFile.cpp
     )
 endif()

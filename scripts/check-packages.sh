@@ -109,8 +109,8 @@ check_executable() {
     local dll
     for dll in $(awk '/DLL Name:/ {print $3}' <<<"$headers"); do
         case ${dll,,} in
-        advapi32.dll | comctl32.dll | gdi32.dll | kernel32.dll | msvcrt.dll | ole32.dll | \
-            shell32.dll | user32.dll | winmm.dll) ;;
+        advapi32.dll | bcrypt.dll | comctl32.dll | gdi32.dll | kernel32.dll | msvcrt.dll | \
+            ole32.dll | shell32.dll | user32.dll | winmm.dll) ;;
         *) fail "$arch: $exe imports $dll, which is no system library" ;;
         esac
     done

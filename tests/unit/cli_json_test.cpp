@@ -2,9 +2,9 @@
 
 #include <nlohmann/json.hpp>
 
-#include "cli/JsonWriter.h"
+#include "platform/json/JsonWriter.h"
 
-namespace kelvra::cli {
+namespace kelvra::platform {
 namespace {
 
 TEST(CliJson, EveryStringReadsBackAsWritten) {
@@ -21,4 +21,4 @@ TEST(CliJson, EveryStringReadsBackAsWritten) {
 }
 
 }  // namespace
-}  // namespace kelvra::cli
+}  // namespace kelvra::platform

@@ -1,8 +1,8 @@
-#include "cli/JsonWriter.h"
+#include "platform/json/JsonWriter.h"
 
 #include <cstdio>
 
-namespace kelvra::cli {
+namespace kelvra::platform {
 
 std::string jsonString(const std::string& text) {
     std::string out = "\"";
@@ -37,17 +37,16 @@ std::string jsonString(const std::string& text) {
     return out + "\"";
 }
 
-void JsonObject::key(const std::string& name) {
+JsonObject& JsonObject::member(const std::string& name, const std::string& value) {
     if (!members_.empty()) {
         members_ += ",";
     }
-    members_ += jsonString(name) + ":";
+    members_ += jsonString(name) + ":" + value;
+    return *this;
 }
 
 JsonObject& JsonObject::add(const std::string& name, const std::string& value) {
-    key(name);
-    members_ += jsonString(value);
-    return *this;
+    return member(name, jsonString(value));
 }
 
 JsonObject& JsonObject::add(const std::string& name, const char* value) {
@@ -55,15 +54,15 @@ JsonObject& JsonObject::add(const std::string& name, const char* value) {
 }
 
 JsonObject& JsonObject::add(const std::string& name, std::int64_t value) {
-    key(name);
-    members_ += std::to_string(value);
-    return *this;
+    return member(name, std::to_string(value));
+}
+
+JsonObject& JsonObject::add(const std::string& name, const JsonObject& value) {
+    return member(name, value.text());
 }
 
 JsonObject& JsonObject::addNull(const std::string& name) {
-    key(name);
-    members_ += "null";
-    return *this;
+    return member(name, "null");
 }
 
-}  // namespace kelvra::cli
+}  // namespace kelvra::platform

@@ -1,9 +1,10 @@
 #pragma once
 
+#include <concepts>
 #include <cstdint>
 #include <string>
 
-namespace kelvra::cli {
+namespace kelvra::platform {
 
 // One JSON object on one line, written member by member. Strings are UTF-8 and escaped as JSON
 // requires: quotes, backslashes and every control character.
@@ -12,15 +13,23 @@ public:
     JsonObject& add(const std::string& name, const std::string& value);
     JsonObject& add(const std::string& name, const char* value);
     JsonObject& add(const std::string& name, std::int64_t value);
+    // Only a bool itself: a pointer or a number given here would otherwise turn into true or
+    // false without a word.
+    template <std::same_as<bool> Bool>
+    JsonObject& add(const std::string& name, Bool value) {
+        return member(name, value ? "true" : "false");
+    }
+    JsonObject& add(const std::string& name, const JsonObject& value);
     JsonObject& addNull(const std::string& name);
     std::string text() const { return "{" + members_ + "}"; }
 
 private:
-    void key(const std::string& name);
+    // `value` is JSON text already.
+    JsonObject& member(const std::string& name, const std::string& value);
     std::string members_;
 };
 
 // `text` as a JSON string literal, quotes included.
 std::string jsonString(const std::string& text);
 
-}  // namespace kelvra::cli
+}  // namespace kelvra::platform

@@ -1,0 +1,35 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+
+namespace kelvra::platform {
+
+// One JSON object read from one line of text. Each accessor answers only for a member of that
+// name and kind; anything else, or a member that is not there, is nothing.
+class JsonFields {
+public:
+    // Present and a string (UTF-8).
+    std::optional<std::string> string(const std::string& name) const;
+    // Present and an integer that fits: 3.0, 1e3 or 2^63 are not.
+    std::optional<std::int64_t> integer(const std::string& name) const;
+    std::optional<bool> boolean(const std::string& name) const;
+    // Present and an object.
+    std::optional<JsonFields> object(const std::string& name) const;
+    // Present with any value, null included.
+    bool has(const std::string& name) const;
+
+private:
+    class Value;
+    explicit JsonFields(std::shared_ptr<const Value> value);
+    friend std::optional<JsonFields> parseJsonObject(const std::string& line);
+
+    std::shared_ptr<const Value> value_;
+};
+
+// Nothing when `line` is not one JSON object (malformed, an array, a number...). Never throws.
+std::optional<JsonFields> parseJsonObject(const std::string& line);
+
+}  // namespace kelvra::platform

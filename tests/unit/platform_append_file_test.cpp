@@ -1,0 +1,69 @@
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <set>
+#include <sstream>
+#include <string>
+#include <thread>
+
+#include "platform/file/AppendFile.h"
+#include "tests/support/TempFolder.h"
+
+namespace kelvra::platform {
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string readText(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+TEST(AppendLine, CreatesTheFileThenAppendsEachLine) {
+    const test::TempFolder folder;
+    const fs::path file = folder.path() / "журнал.jsonl";
+    EXPECT_TRUE(appendLine(file.string(), R"({"file":"a.wav"})"));
+    EXPECT_TRUE(appendLine(file.string(), "второй"));
+    EXPECT_EQ(readText(file), "{\"file\":\"a.wav\"}\nвторой\n");
+}
+
+TEST(AppendLine, LinesOfTwoWritersStayWhole) {
+    const test::TempFolder folder;
+    const fs::path file = folder.path() / "shared";
+    const std::string lineA(5000, 'A');
+    const std::string lineB(5000, 'B');
+    const auto writer = [&](const std::string& line) {
+        for (int i = 0; i < 100; ++i) {
+            EXPECT_TRUE(appendLine(file.string(), line));
+        }
+    };
+    std::thread first(writer, lineA);
+    writer(lineB);
+    first.join();
+    std::istringstream lines(readText(file));
+    int count = 0;
+    for (std::string line; std::getline(lines, line); ++count) {
+        ASSERT_TRUE(line == lineA || line == lineB) << "line " << count << " is torn";
+    }
+    EXPECT_EQ(count, 200);
+}
+
+TEST(AppendLine, RefusesALinkAFifoAndAFolderLeavingThemAsTheyWere) {
+    const test::TempFolder folder;
+    const fs::path target = folder.path() / "target";
+    std::ofstream(target, std::ios::binary) << "kept\n";
+    fs::create_symlink(target, folder.path() / "link");
+    fs::create_symlink(folder.path() / "absent", folder.path() / "dangling");
+    ASSERT_EQ(::mkfifo((folder.path() / "fifo").c_str(), 0600), 0);
+    for (const char* refused : {"link", "dangling", "fifo", "."}) {
+        EXPECT_FALSE(appendLine((folder.path() / refused).string(), "line")) << refused;
+    }
+    EXPECT_EQ(readText(target), "kept\n");
+    EXPECT_FALSE(fs::exists(folder.path() / "absent"));
+}
+
+}  // namespace
+}  // namespace kelvra::platform
