@@ -13,7 +13,10 @@ namespace kelvra::cli {
 int runPorts(platform::SerialBackend& backend);
 int runList(platform::SerialBackend& backend, platform::Clock& clock, bool json);
 int runClock(platform::SerialBackend& backend, platform::Clock& clock);
-int runClear(platform::SerialBackend& backend, platform::Clock& clock, bool confirmed);
+// With `downloadedTo`, clears only when that folder's manifest holds every record of the blocks
+// intact; otherwise sends nothing.
+int runClear(platform::SerialBackend& backend, platform::Clock& clock, bool confirmed,
+             const std::string& downloadedTo);
 int runDelete(platform::SerialBackend& backend, platform::Clock& clock, int line, bool confirmed);
 
 struct DownloadRequest {
@@ -22,10 +25,15 @@ struct DownloadRequest {
     std::vector<int> lines;  // as listed, from 1
     std::string since;       // YYYY-MM-DD or YYYY-MM-DDTHH:MM[:SS]
     bool skipExisting = false;
+    bool verify = false;  // each record read again until two reads agree
     bool json = false;
 };
 
 int runDownload(platform::SerialBackend& backend, platform::Clock& clock,
                 const DownloadRequest& request);
+
+// Hashes every file the folder's manifest lists: ok, changed or missing each, and the WAV files
+// it does not know. kExitDone only when every listed file is ok.
+int runVerify(const std::string& folder, bool json);
 
 }  // namespace kelvra::cli

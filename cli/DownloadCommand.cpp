@@ -4,7 +4,6 @@
 #include <csignal>
 #include <cstdio>
 #include <filesystem>
-#include <map>
 #include <optional>
 #include <thread>
 #include <vector>
@@ -14,7 +13,7 @@
 #include "cli/Commands.h"
 #include "cli/ExitStatus.h"
 #include "cli/RecordText.h"
-#include "download/WavFormat.h"
+#include "download/DownloadQueue.h"
 #include "link/Messages.h"
 #include "platform/console/Console.h"
 #include "platform/file/FilePath.h"
@@ -114,22 +113,7 @@ std::optional<std::vector<int>> selectLines(const CliStation& station,
         std::sort(lines.begin(), lines.end());
         lines.erase(std::unique(lines.begin(), lines.end()), lines.end());
     }
-    if (static_cast<int>(lines.size()) > kQueueCapacity) {
-        std::fprintf(stderr, "%s\n", messages::kTooManyRecordsSelected);
-        status = kExitUsage;
-        return std::nullopt;
-    }
     return lines;
-}
-
-bool completeAlready(const std::string& folder, const DownloadItem& item) {
-    std::error_code error;
-    const auto path = utf8Path(platform::pathInFolder(folder, item.fileName));
-    if (!std::filesystem::is_regular_file(std::filesystem::symlink_status(path, error))) {
-        return false;
-    }
-    const auto size = std::filesystem::file_size(path, error);
-    return !error && size == kWavHeaderSize + 2 * item.channelBytes();
 }
 
 // Monitor ticks each second and recovery ticks each ten, as the window's timers run, until the
@@ -153,6 +137,94 @@ void awaitRecovery(CliStation& station, DownloadSession& session) {
     }
 }
 
+// Says which block is absent before a job starts: its channel of every file is silent, and the
+// manifest notes the file as made without it.
+void noteAbsentBlocks(const CliStation& station) {
+    for (const auto& [slot, name] :
+         {std::pair{&station.slotA, 'A'}, std::pair{&station.slotB, 'B'}}) {
+        if (!slot->present) {
+            std::fprintf(stderr,
+                         "Block %c is not present: its channel of every file is silent; once it "
+                         "is back, --skip-existing reads those records again\n",
+                         name);
+        }
+    }
+}
+
+// One job of at most a queue's worth of lines, from start to end, with every line reported.
+// False when the job ended early: the lines after it are not read.
+bool runJob(CliStation& station, const DownloadRequest& request, const std::vector<int>& lines,
+            LineReport& report) {
+    ProgressReport progress(platform::standardErrorIsTerminal());
+    CliDownloadHost host(progress, interrupted);
+    DownloadSession session(station.slotA, station.slotB, station.recordTable.data(), host);
+    host.watch(session);
+    station.watch(session);
+
+    const QueuedLines queued =
+        session.queueLines(lines.data(), static_cast<int>(lines.size()), station.rowCount());
+    for (const int line : queued.tooLong) {
+        report.failed(line, "", messages::kRecordTooLong);
+    }
+    session.checkReads(request.verify);
+    for (const DownloadItem& item : session.placeFiles(request.folder, request.skipExisting)) {
+        report.skipped(item.row, item.fileName);
+    }
+    for (const std::string& line : session.unreadableManifestLines()) {
+        std::fprintf(stderr, "%s\n", line.c_str());
+    }
+    const DownloadJob& job = session.job();
+    if (job.queueLength == 0) {
+        return true;
+    }
+
+    session.start();
+    std::string ended;
+    for (;;) {
+        host.join();
+        if (!host.fatal().empty() || !station.fatalError().empty()) {
+            ended = !host.fatal().empty() ? host.fatal() : station.fatalError();
+            session.abandon();
+            break;
+        }
+        if (interrupted) {
+            ended = "interrupted";
+            session.abandon();
+            break;
+        }
+        if (session.state() == DownloadState::WaitingForRecovery) {
+            awaitRecovery(station, session);
+            continue;
+        }
+        if (job.queuePos < job.queueLength) {
+            ended = host.lastMessage();
+        }
+        break;
+    }
+    if (job.queuePos == job.queueLength) {
+        // The worker draws no progress after the job's last pair: the report ends at 100% here.
+        const DownloadItem& last = job.downloadQueue[static_cast<std::size_t>(job.queueLength - 1)];
+        progress.update(last.fileName, job.jobBytesTotal, 0);
+    }
+    progress.finish();
+
+    for (int i = 0; i < job.queueLength; ++i) {
+        const DownloadItem& item = job.downloadQueue[static_cast<std::size_t>(i)];
+        const std::string why = i < job.queuePos ? item.failure : i == job.queuePos ? ended : "";
+        if (i > job.queuePos) {
+            report.failed(item.row, item.fileName, "not read: the job ended before it");
+        } else if (why.empty()) {
+            report.written(item.row, item.fileName);
+        } else if (const auto partial = session.partialFileOf(item)) {
+            report.failed(item.row, item.fileName,
+                          why + "; the partial file " + *partial + " is left");
+        } else {
+            report.failed(item.row, item.fileName, why);
+        }
+    }
+    return job.queuePos == job.queueLength;
+}
+
 }  // namespace
 
 int runDownload(platform::SerialBackend& backend, platform::Clock& clock,
@@ -171,81 +243,34 @@ int runDownload(platform::SerialBackend& backend, platform::Clock& clock,
     if (!lines) {
         return status;
     }
-
-    ProgressReport progress(platform::standardErrorIsTerminal());
-    CliDownloadHost host(progress, interrupted);
-    DownloadSession session(station.slotA, station.slotB, station.recordTable.data(), host);
-    host.watch(session);
-    station.watch(session);
-    LineReport report(request.json);
-
     if (lines->empty()) {
         std::fprintf(stderr, "No line to read\n");
         return kExitDone;
     }
-    const QueuedLines queued = session.queueLines(lines->data(), static_cast<int>(lines->size()));
-    for (const int line : queued.tooLong) {
-        report.failed(line, "", messages::kRecordTooLong);
-    }
-    if (request.skipExisting) {
-        session.skipQueued([&](const DownloadItem& item) {
-            if (!completeAlready(request.folder, item)) {
-                return false;
-            }
-            report.skipped(item.row, item.fileName);
-            return true;
-        });
-    }
-    const DownloadJob& job = session.job();
-    if (job.queueLength == 0) {
-        return report.anyFailed() ? kExitFailed : kExitDone;
-    }
+    noteAbsentBlocks(station);
+    const std::vector<std::string> names =
+        tableFileNames(station.recordTable.data(), station.rowCount());
 
+    LineReport report(request.json);
     interrupted = false;
     const auto previousHandler = std::signal(SIGINT, onInterrupt);
-    session.start(request.folder);
-    std::string ended;
-    std::optional<std::string> partial;
-    for (;;) {
-        host.join();
-        if (!host.fatal().empty() || !station.fatalError().empty()) {
-            ended = !host.fatal().empty() ? host.fatal() : station.fatalError();
-            partial = session.abandon();
-            break;
-        }
-        if (interrupted) {
-            ended = "interrupted";
-            partial = session.abandon();
-            break;
-        }
-        if (session.state() == DownloadState::WaitingForRecovery) {
-            awaitRecovery(station, session);
+    // A queue holds 160 records; more lines are read as several jobs, one after the other. The
+    // table fixes every file's name, so no job's files can take another's.
+    bool goingOn = true;
+    for (std::size_t first = 0; first < lines->size(); first += kQueueCapacity) {
+        const std::size_t last = std::min(lines->size(), first + kQueueCapacity);
+        const std::vector<int> part(lines->begin() + static_cast<std::ptrdiff_t>(first),
+                                    lines->begin() + static_cast<std::ptrdiff_t>(last));
+        if (!goingOn) {
+            for (const int line : part) {
+                report.failed(line, names[static_cast<std::size_t>(line)],
+                              "not read: the job ended before it");
+            }
             continue;
         }
-        if (job.queuePos < job.queueLength) {
-            ended = host.lastMessage();
-        }
-        break;
+        goingOn = runJob(station, request, part, report);
     }
     std::signal(SIGINT, previousHandler);
-    if (job.queueLength > 0 && job.queuePos == job.queueLength) {
-        // The worker draws no progress after the job's last pair: the report ends at 100% here.
-        const DownloadItem& last = job.downloadQueue[static_cast<std::size_t>(job.queueLength - 1)];
-        progress.update(last.fileName, job.jobBytesTotal, 0);
-    }
-    progress.finish();
-
-    for (int i = 0; i < job.queueLength; ++i) {
-        const DownloadItem& item = job.downloadQueue[static_cast<std::size_t>(i)];
-        if (i < job.queuePos) {
-            report.written(item.row, item.fileName);
-        } else if (i == job.queuePos) {
-            report.failed(item.row, item.fileName,
-                          partial ? ended + "; the partial file " + *partial + " is left" : ended);
-        } else {
-            report.failed(item.row, item.fileName, "not read: the job ended before it");
-        }
-    }
     return report.anyFailed() ? kExitFailed : kExitDone;
 }
 

@@ -15,13 +15,6 @@ std::int64_t moment(int year, int month, int day, int hour, int minute, int seco
 
 }  // namespace
 
-std::string isoDateTime(const RecordInfo& row) {
-    char text[32];
-    std::snprintf(text, sizeof text, "%04d-%02d-%02dT%02d:%02d:%02d", 2000 + row.year, row.month,
-                  row.day, row.hour, row.minute, row.second);
-    return text;
-}
-
 std::string blocksHolding(const RecordInfo& row) {
     if (row.addrA != kNoCopy && row.addrB != kNoCopy) {
         return "both";

@@ -4,13 +4,12 @@
 #include <optional>
 #include <string>
 
+#include "download/RecordIdentity.h"
 #include "link/BlockPort.h"
 #include "records/RecordInfo.h"
 
 namespace kelvra::cli {
 
-// The record's local date and time as ISO 8601, e.g. 2018-03-05T14:07:09.
-std::string isoDateTime(const RecordInfo& row);
 // "A", "B" or "both": the slots whose blocks hold a copy.
 std::string blocksHolding(const RecordInfo& row);
 // Seconds since 2000 in the table's own reckoning (every month of 31 days), for comparisons.

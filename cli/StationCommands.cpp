@@ -1,11 +1,14 @@
 #include <cstdio>
+#include <filesystem>
 #include <vector>
 
 #include "cli/CliStation.h"
 #include "cli/Commands.h"
 #include "cli/ExitStatus.h"
 #include "cli/RecordText.h"
+#include "download/DownloadManifest.h"
 #include "download/DownloadQueue.h"
+#include "download/WavFormat.h"
 #include "link/LinkExchanges.h"
 #include "link/Messages.h"
 #include "platform/json/JsonWriter.h"
@@ -18,12 +21,8 @@ int runList(platform::SerialBackend& backend, platform::Clock& clock, bool json)
     if (const int status = openStation(station, true); status != kExitDone) {
         return status;
     }
-    std::vector<int> lines;
-    for (int i = 0; i < station.rowCount(); ++i) {
-        lines.push_back(i);
-    }
     const std::vector<std::string> names =
-        queuedFileNames(station.recordTable.data(), lines.data(), station.rowCount());
+        tableFileNames(station.recordTable.data(), station.rowCount());
     for (int i = 0; i < station.rowCount(); ++i) {
         const RecordInfo& row = station.recordTable[static_cast<std::size_t>(i)];
         const std::string line = recordListLine(row);
@@ -41,7 +40,7 @@ int runList(platform::SerialBackend& backend, platform::Clock& clock, bool json)
             .add("duration", row.duration)
             .add("bytesPerChannel", static_cast<std::int64_t>(row.sampleRate) * row.duration * 2);
         const std::string& name = names[static_cast<std::size_t>(i)];
-        if (name.empty()) {
+        if (static_cast<std::uint64_t>(row.sampleRate) * row.duration * 2 > kMaxWavChannelBytes) {
             object.addNull("file");
         } else {
             object.add("file", name);
@@ -71,14 +70,59 @@ int runClock(platform::SerialBackend& backend, platform::Clock& clock) {
     return kExitDone;
 }
 
-int runClear(platform::SerialBackend& backend, platform::Clock& clock, bool confirmed) {
+namespace {
+
+// Whether every record of the blocks present has an intact file in `folder` that its manifest
+// attributes to the record, with the copies of those blocks. Lists those that have none.
+bool everyRecordDownloaded(const CliStation& station, const std::string& folder) {
+    const DownloadManifest manifest = DownloadManifest::load(folder);
+    for (const std::string& line : manifest.unreadable()) {
+        std::fprintf(stderr, "%s\n", line.c_str());
+    }
+    const std::vector<std::string> names =
+        tableFileNames(station.recordTable.data(), station.rowCount());
+    int missing = 0;
+    for (int i = 0; i < station.rowCount(); ++i) {
+        const RecordInfo& row = station.recordTable[static_cast<std::size_t>(i)];
+        const RecordIdentity wanted =
+            identityOf(row, station.slotA, station.slotA.present && row.addrA != kNoCopy,
+                       station.slotB, station.slotB.present && row.addrB != kNoCopy);
+        if (!intactFileOf(folder, manifest, wanted)) {
+            std::fprintf(stderr, "Line %d: %s is not in %s\n", i + 1,
+                         names[static_cast<std::size_t>(i)].c_str(), folder.c_str());
+            ++missing;
+        }
+    }
+    if (missing > 0) {
+        std::fprintf(stderr,
+                     "Nothing was cleared: %d of %d records have no intact file in %s that its "
+                     "%s attributes to them\n",
+                     missing, station.rowCount(), folder.c_str(), kManifestFileName);
+    }
+    return missing == 0;
+}
+
+}  // namespace
+
+int runClear(platform::SerialBackend& backend, platform::Clock& clock, bool confirmed,
+             const std::string& downloadedTo) {
     if (!confirmed) {
         std::fprintf(stderr, "clear erases every record of both blocks: add --yes to do it\n");
         return kExitUsage;
     }
+    std::error_code error;
+    if (!downloadedTo.empty() &&
+        !std::filesystem::is_directory(std::u8string(downloadedTo.begin(), downloadedTo.end()),
+                                       error)) {
+        std::fprintf(stderr, "%s: no such folder\n", downloadedTo.c_str());
+        return kExitUsage;
+    }
     CliStation station(backend, clock);
-    if (const int status = openStation(station, false); status != kExitDone) {
+    if (const int status = openStation(station, !downloadedTo.empty()); status != kExitDone) {
         return status;
+    }
+    if (!downloadedTo.empty() && !everyRecordDownloaded(station, downloadedTo)) {
+        return kExitFailed;
     }
     // Both blocks are told before either answer is awaited, as the window does.
     bool lastWritten = true;

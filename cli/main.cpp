@@ -70,7 +70,12 @@ int main(int argc, char** argv) {
     all->excludes(since)->excludes(lines);
     since->excludes(lines);
     download->add_flag("--skip-existing", request.skipExisting,
-                       "Skip a line whose file is there already at its full size");
+                       "Skip a line whose record the folder's manifest holds intact: a file\n"
+                       "written from this very record, with every block's copy, whose hash\n"
+                       "still matches");
+    download->add_flag("--verify", request.verify,
+                       "Read every record again after writing it, until two reads agree (at\n"
+                       "most four): the link has no checksum. Takes about twice as long");
     download->add_flag("--json", request.json, "One JSON object per line's outcome");
     download->callback([&] {
         if (!request.all && request.since.empty() && request.lines.empty()) {
@@ -86,10 +91,27 @@ int main(int argc, char** argv) {
     clockCommand->callback([&] { run = [&] { return runClock(backend, clock); }; });
 
     bool clearConfirmed = false;
+    std::string clearGuard;
     CLI::App* clear =
         app.add_subcommand("clear", "Erases every record of both blocks, as the window's button.");
     clear->add_flag("--yes", clearConfirmed, "Confirms the erasure");
-    clear->callback([&] { run = [&] { return runClear(backend, clock, clearConfirmed); }; });
+    clear->add_option("--if-downloaded-to", clearGuard,
+                      "Only if every record of the blocks has an intact file in this folder\n"
+                      "that its manifest attributes to the record; otherwise nothing is sent,\n"
+                      "the records without one are listed, and the exit status is 1");
+    clear->callback(
+        [&] { run = [&] { return runClear(backend, clock, clearConfirmed, clearGuard); }; });
+
+    std::string verifyFolder;
+    bool verifyJson = false;
+    CLI::App* verify = app.add_subcommand(
+        "verify",
+        "Hashes every file that the folder's download manifest (kelvra-manifest.jsonl) lists\n"
+        "and prints each as ok, changed or missing, and the folder's WAV files that it does\n"
+        "not know as unknown. Exit status 0 only when every listed file is ok.");
+    verify->add_option("DIR", verifyFolder, "The folder downloaded into")->required();
+    verify->add_flag("--json", verifyJson, "One JSON object per file: file, status");
+    verify->callback([&] { run = [&] { return runVerify(verifyFolder, verifyJson); }; });
 
     int deleteLine = 0;
     bool deleteConfirmed = false;

@@ -4,9 +4,12 @@
 #include <atomic>
 #include <cstdint>
 #include <string>
+#include <vector>
 
+#include "download/RecordIdentity.h"
 #include "link/BlockPort.h"
 #include "platform/file/OutputFile.h"
+#include "platform/hash/Sha256.h"
 #include "records/RecordInfo.h"
 
 namespace kelvra {
@@ -24,8 +27,20 @@ struct DownloadItem {
     std::int32_t row = 0;
     std::uint32_t sampleRate = 0;
     std::uint32_t duration = 0;
-    // Where the record goes: its name in the folder, unique within the job.
+    // Where the record goes: its name in the folder. The record table gives it, so that it is
+    // the same in every job; a folder whose file of that name holds another record moves it on
+    // to the next free " (n)".
     std::string fileName;
+    // The n of that " (n)"; 1 for the plain name.
+    int nameNumber = 1;
+    // The record and the copies the item reads, as the manifest notes them.
+    RecordIdentity identity;
+    // Transfers of this record that broke off and were mended.
+    std::int32_t recoveries = 0;
+    // With reads checked: the hash of each complete read so far that no other read confirmed.
+    std::vector<std::string> readHashes;
+    // Why the record was given up while the job went on; empty when it was not.
+    std::string failure;
 
     // In 64 bits: a corrupted directory entry can claim more than 32 bits can count.
     std::uint64_t channelBytes() const {
@@ -58,6 +73,14 @@ struct DownloadJob {
     // The folder the user picked; files are created by their full path in it.
     std::string outputFolder;
     platform::OutputFile outputFile;
+    // The hash of everything written to outputFile since its record began.
+    platform::Sha256 fileHash;
+    // Every record is read again after it is written, until two reads agree.
+    bool verifyReads = false;
+    // The record whose failures are being counted without a record restart ending the count,
+    // and the furthest its reads have come: only getting further starts the count anew.
+    std::int32_t failingRecord = -1;
+    std::uint64_t furthestBytes = 0;
 
     // Recovery found the blocks back in each other's slots an odd number of times: a row's
     // per-block bytes of slot s now belong to the block in the other slot.

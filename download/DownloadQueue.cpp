@@ -1,43 +1,56 @@
 #include "download/DownloadQueue.h"
 
-#include <set>
+#include <map>
 
 #include "download/WavFormat.h"
 #include "link/Messages.h"
 
 namespace kelvra {
 
-namespace {
-
-std::string numberedName(const std::string& name, int number) {
+std::string numberedFileName(const std::string& name, int number) {
+    if (number <= 1) {
+        return name;
+    }
     const std::string extension = ".wav";
     const std::size_t stem = name.size() - extension.size();
     return name.substr(0, stem) + " (" + std::to_string(number) + ")" + extension;
 }
 
-std::string uniqueName(const std::string& name, const std::set<std::string>& taken) {
-    if (!taken.contains(name)) {
-        return name;
+std::vector<int> tableFileNumbers(const RecordInfo* table, int rowCount) {
+    // Plain names end in "Запись <n>.wav", never in " (<n>).wav": numbering cannot meet
+    // another row's plain name.
+    std::map<std::string, int> used;
+    std::vector<int> numbers;
+    for (int i = 0; i < rowCount; ++i) {
+        numbers.push_back(++used[wavFileName(table[i])]);
     }
-    int number = 2;
-    while (taken.contains(numberedName(name, number))) {
-        ++number;
-    }
-    return numberedName(name, number);
+    return numbers;
 }
 
-}  // namespace
+std::vector<std::string> tableFileNames(const RecordInfo* table, int rowCount) {
+    const std::vector<int> numbers = tableFileNumbers(table, rowCount);
+    std::vector<std::string> names;
+    for (int i = 0; i < rowCount; ++i) {
+        names.push_back(
+            numberedFileName(wavFileName(table[i]), numbers[static_cast<std::size_t>(i)]));
+    }
+    return names;
+}
 
-QueuedLines queueSelectedLines(DownloadJob& job, const RecordInfo* table, const int* lines,
-                               int count, bool blockAPresent, bool blockBPresent) {
+QueuedLines queueSelectedLines(DownloadJob& job, const RecordInfo* table, int rowCount,
+                               const int* lines, int count, const CBlockPort& slotA,
+                               const CBlockPort& slotB) {
+    const std::vector<int> numbers = tableFileNumbers(table, rowCount);
     QueuedLines result;
-    std::set<std::string> taken;
     job.jobBytesTotal = 0;
     for (int i = 0; i < count && result.queued < kQueueCapacity; ++i) {
+        if (lines[i] < 0 || lines[i] >= rowCount) {
+            continue;
+        }
         const RecordInfo& row = table[lines[i]];
         DownloadItem item;
-        item.useA = blockAPresent && row.addrA != kNoCopy;
-        item.useB = blockBPresent && row.addrB != kNoCopy;
+        item.useA = slotA.present && row.addrA != kNoCopy;
+        item.useB = slotB.present && row.addrB != kNoCopy;
         item.addrA = item.useA ? row.addrA : kNoCopy;
         item.addrB = item.useB ? row.addrB : kNoCopy;
         item.sampleRate = row.sampleRate;
@@ -49,10 +62,11 @@ QueuedLines queueSelectedLines(DownloadJob& job, const RecordInfo* table, const 
             result.tooLong.push_back(lines[i]);
             continue;
         }
-        item.fileName = uniqueName(wavFileName(row), taken);
-        taken.insert(item.fileName);
+        item.nameNumber = numbers[static_cast<std::size_t>(lines[i])];
+        item.fileName = numberedFileName(wavFileName(row), item.nameNumber);
+        item.identity = identityOf(row, slotA, item.useA, slotB, item.useB);
         job.jobBytesTotal += item.channelBytes();
-        job.downloadQueue[static_cast<std::size_t>(result.queued)] = item;
+        job.downloadQueue[static_cast<std::size_t>(result.queued)] = std::move(item);
         ++result.queued;
     }
     job.queueLength = result.queued;
@@ -61,33 +75,13 @@ QueuedLines queueSelectedLines(DownloadJob& job, const RecordInfo* table, const 
     return result;
 }
 
-std::vector<std::string> queuedFileNames(const RecordInfo* table, const int* lines, int count) {
-    std::vector<std::string> names;
-    std::set<std::string> taken;
-    for (int i = 0; i < count; ++i) {
-        const RecordInfo& row = table[lines[i]];
-        DownloadItem item;
-        item.sampleRate = row.sampleRate;
-        item.duration = row.duration;
-        if (item.channelBytes() > kMaxWavChannelBytes) {
-            names.emplace_back();
-            continue;
-        }
-        names.push_back(uniqueName(wavFileName(row), taken));
-        taken.insert(names.back());
-    }
-    return names;
-}
-
-int dropQueued(DownloadJob& job, const std::function<bool(const DownloadItem&)>& drop) {
+int dropQueued(DownloadJob& job, const std::function<bool(DownloadItem&)>& drop) {
     int kept = 0;
-    job.jobBytesTotal = 0;
     for (int i = 0; i < job.queueLength; ++i) {
         DownloadItem& item = job.downloadQueue[static_cast<std::size_t>(i)];
         if (drop(item)) {
             continue;
         }
-        job.jobBytesTotal += item.channelBytes();
         if (kept != i) {
             job.downloadQueue[static_cast<std::size_t>(kept)] = std::move(item);
         }
@@ -95,8 +89,20 @@ int dropQueued(DownloadJob& job, const std::function<bool(const DownloadItem&)>&
     }
     const int dropped = job.queueLength - kept;
     job.queueLength = kept;
+    job.jobBytesTotal = bytesOwed(job, 0);
     job.jobBytesLeft = job.jobBytesTotal;
     return dropped;
+}
+
+std::uint64_t bytesOwed(const DownloadJob& job, int from) {
+    const std::size_t reads = job.verifyReads ? 2 : 1;
+    std::uint64_t owed = 0;
+    for (int i = from; i < job.queueLength; ++i) {
+        const DownloadItem& item = job.downloadQueue[static_cast<std::size_t>(i)];
+        const std::size_t done = item.readHashes.size();
+        owed += item.channelBytes() * (done < reads ? reads - done : 1);
+    }
+    return owed;
 }
 
 std::string tooLongMessage(const std::vector<int>& lines) {

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "download/DownloadJob.h"
+#include "link/BlockPort.h"
 #include "records/RecordInfo.h"
 
 namespace kelvra {
@@ -16,21 +17,31 @@ struct QueuedLines {
     std::vector<int> tooLong;
 };
 
-// Fills the job's queue with the records of the selected `lines`, in list order; a block is
-// used for a record only if it is present and holds a copy. Each record gets its own file
-// name: a name already given in this job gets " (2)", " (3)"... so no file of the job
-// replaces another. Sets the job's byte counts over the queued records.
-QueuedLines queueSelectedLines(DownloadJob& job, const RecordInfo* table, const int* lines,
-                               int count, bool blockAPresent, bool blockBPresent);
+// "NAME (n).wav" for "NAME.wav"; the name itself for n = 1.
+std::string numberedFileName(const std::string& name, int number);
 
-// The file names that queueSelectedLines gives the records of these lines, in order; an empty
-// name for a line it would leave out as too long.
-std::vector<std::string> queuedFileNames(const RecordInfo* table, const int* lines, int count);
+// For every row of the table, in list order, the n of its file name: rows that share a name
+// are numbered 1, 2, 3... in list order, so that a record has the same name in every job,
+// whatever lines are selected, and no two rows of the table share one.
+std::vector<int> tableFileNumbers(const RecordInfo* table, int rowCount);
+// The file name of every row, as the download gives it.
+std::vector<std::string> tableFileNames(const RecordInfo* table, int rowCount);
+
+// Fills the job's queue with the records of the selected `lines` of a table of `rowCount`
+// rows, in list order; a block is used for a record only if it is present and holds a copy.
+// Sets the job's byte counts over the queued records.
+QueuedLines queueSelectedLines(DownloadJob& job, const RecordInfo* table, int rowCount,
+                               const int* lines, int count, const CBlockPort& slotA,
+                               const CBlockPort& slotB);
 
 // Takes the items for which `drop` holds out of a queue not yet started; the others keep their
 // order and their file names, and the job's byte counts are those of the items left. Returns
 // how many were taken out.
-int dropQueued(DownloadJob& job, const std::function<bool(const DownloadItem&)>& drop);
+int dropQueued(DownloadJob& job, const std::function<bool(DownloadItem&)>& drop);
+
+// The bytes per channel the queue still owes from item `from` on, the record in progress
+// counted whole: with reads checked, each record until it has been read twice.
+std::uint64_t bytesOwed(const DownloadJob& job, int from);
 
 // "Line 4: the record is too long for a WAV file" for the first refused line, with the count
 // of the others when there are more.

@@ -1,5 +1,8 @@
 #include "download/DownloadSession.h"
 
+#include <filesystem>
+
+#include "download/FilePlacement.h"
 #include "download/Recovery.h"
 #include "link/Messages.h"
 #include "platform/file/FilePath.h"
@@ -17,18 +20,32 @@ DownloadState DownloadSession::state() const {
     return job_.recoveryPending ? DownloadState::WaitingForRecovery : DownloadState::Idle;
 }
 
-QueuedLines DownloadSession::queueLines(const int* lines, int count) {
-    return queueSelectedLines(job_, recordTable_, lines, count, slotA_.present, slotB_.present);
+QueuedLines DownloadSession::queueLines(const int* lines, int count, int rowCount) {
+    QueuedLines queued =
+        queueSelectedLines(job_, recordTable_, rowCount, lines, count, slotA_, slotB_);
+    checkReads(job_.verifyReads);
+    return queued;
 }
 
-int DownloadSession::skipQueued(const std::function<bool(const DownloadItem&)>& skip) {
-    return dropQueued(job_, skip);
+void DownloadSession::checkReads(bool verify) {
+    job_.verifyReads = verify;
+    job_.jobBytesTotal = bytesOwed(job_, 0);
+    job_.jobBytesLeft = job_.jobBytesTotal;
 }
 
-void DownloadSession::start(const std::string& folder) {
+std::vector<DownloadItem> DownloadSession::placeFiles(const std::string& folder,
+                                                      bool skipExisting) {
+    const DownloadManifest manifest = DownloadManifest::load(folder);
+    unreadable_ = manifest.unreadable();
     job_.outputFolder = folder;
+    return kelvra::placeFiles(job_, recordTable_, folder, manifest, skipExisting);
+}
+
+void DownloadSession::start() {
     job_.recoveryPending = false;
     job_.retryCount = 0;
+    job_.failingRecord = -1;
+    job_.furthestBytes = 0;
     job_.slotsExchanged = false;
     slotA_.bytesLeft = 0;
     slotB_.bytesLeft = 0;
@@ -41,7 +58,12 @@ void DownloadSession::startWorker() {
         job_.workerRunning = false;
         job_.recoveryPending = false;
         job_.outputFile.close();
+        slotA_.bytesLeft = 0;
+        slotB_.bytesLeft = 0;
+        host_.showMessage(messages::kUnableToStartDownload);
         host_.restoreIdleControls();
+        // Like any other end of a job: the panels and the list show the blocks as they are.
+        host_.blocksChanged();
         host_.resumeTimers(false);
     }
 }
@@ -51,18 +73,25 @@ void DownloadSession::runWorker() {
     downloadWorker(context);
 }
 
-std::optional<std::string> DownloadSession::abandon() {
-    std::optional<std::string> partial;
-    if (job_.outputFile.isOpen() && job_.queuePos < job_.queueLength) {
-        const DownloadItem& item = job_.downloadQueue[static_cast<std::size_t>(job_.queuePos)];
-        partial = platform::pathInFolder(job_.outputFolder, item.fileName);
-    }
+void DownloadSession::abandon() {
     job_.outputFile.close();
     job_.workerRunning = false;
     job_.recoveryPending = false;
     slotA_.bytesLeft = 0;
     slotB_.bytesLeft = 0;
-    return partial;
+}
+
+std::optional<std::string> DownloadSession::partialFileOf(const DownloadItem& item) const {
+    // Looked up on the disk: between a restart and the new worker no file is open, yet the
+    // partial one is there.
+    const std::string path =
+        platform::partialFileName(platform::pathInFolder(job_.outputFolder, item.fileName));
+    std::error_code error;
+    const std::u8string name(path.begin(), path.end());
+    if (!std::filesystem::is_regular_file(std::filesystem::symlink_status(name, error))) {
+        return std::nullopt;
+    }
+    return path;
 }
 
 void DownloadSession::recoveryTick() {

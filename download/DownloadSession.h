@@ -3,6 +3,7 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "download/DownloadJob.h"
 #include "download/DownloadQueue.h"
@@ -45,22 +46,29 @@ public:
     bool transferActive() const { return job_.transferActive(); }
     bool recoveryPending() const { return job_.recoveryPending; }
 
-    // Queues the records of the given table lines, in order, for the blocks present. Nothing
-    // starts yet.
-    QueuedLines queueLines(const int* lines, int count);
-    // Takes the queued records for which `skip` holds out of the job before it starts; the
-    // others keep their file names.
-    int skipQueued(const std::function<bool(const DownloadItem&)>& skip);
-    // Starts the queued job into `folder`. The front end has stopped its monitor ticks.
-    void start(const std::string& folder);
+    // Queues the records of the given lines of a table of `rowCount` rows, in order, for the
+    // blocks present. Nothing starts yet.
+    QueuedLines queueLines(const int* lines, int count, int rowCount);
+    // Every record is read again after it is written, until two reads agree.
+    void checkReads(bool verify);
+    // Chooses each queued record's file in `folder` from what its manifest says, before the
+    // job starts: a file of another record is never replaced. With `skipExisting`, records the
+    // folder holds intact already leave the queue; they are returned, each with its file.
+    std::vector<DownloadItem> placeFiles(const std::string& folder, bool skipExisting);
+    // The manifest lines that could not be read when the files were placed.
+    const std::vector<std::string>& unreadableManifestLines() const { return unreadable_; }
+    // Starts the placed job. The front end has stopped its monitor ticks.
+    void start();
     // One tick of the recovery timer while the job waits for its blocks.
     void recoveryTick();
     // The worker thread's procedure.
     void runWorker();
     // Ends a job that was stopped from outside (its worker returned because the front end
-    // closed, or recovery was waiting): the file in progress is closed as written. Returns its
-    // path, if a record was in progress. Only once no worker runs.
-    std::optional<std::string> abandon();
+    // closed, or recovery was waiting): the file in progress is closed as written, under its
+    // temporary name. Only once no worker runs.
+    void abandon();
+    // The partial file an unfinished record of this job left in the folder, if there is one.
+    std::optional<std::string> partialFileOf(const DownloadItem& item) const;
 
 private:
     void startWorker();
@@ -71,6 +79,7 @@ private:
     RecordInfo* recordTable_;
     DownloadSessionHost& host_;
     DownloadJob job_;
+    std::vector<std::string> unreadable_;
 };
 
 }  // namespace kelvra

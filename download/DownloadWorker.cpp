@@ -1,5 +1,11 @@
 #include "download/DownloadWorker.h"
 
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+
+#include "download/DownloadManifest.h"
+#include "download/DownloadQueue.h"
 #include "download/WavFormat.h"
 #include "link/LinkBytes.h"
 #include "link/Messages.h"
@@ -27,6 +33,36 @@ struct StreamCounters {
 // The most sectors a block sends under one acknowledgement.
 constexpr std::size_t kMaxUnsettledPairs = 20;
 
+// Reads of one record, when reads are checked, before it is given up for want of two alike.
+constexpr std::size_t kMaxCheckedReads = 4;
+
+// The time of a download as the manifest notes it: UTC, ISO 8601.
+std::string utcNow() {
+    using namespace std::chrono;
+    const auto now = floor<seconds>(system_clock::now());
+    const auto day = floor<days>(now);
+    const year_month_day date{day};
+    const hh_mm_ss time{now - day};
+    char text[32];
+    std::snprintf(text, sizeof text, "%04d-%02u-%02uT%02d:%02d:%02dZ",
+                  static_cast<int>(date.year()), static_cast<unsigned>(date.month()),
+                  static_cast<unsigned>(date.day()), static_cast<int>(time.hours().count()),
+                  static_cast<int>(time.minutes().count()),
+                  static_cast<int>(time.seconds().count()));
+    return text;
+}
+
+// How the blocks of a record served it: a block in basic stream mode restarts the whole record
+// after a failure, so it decides.
+std::string readModeOf(const CBlockPort& a, const CBlockPort& b) {
+    const bool basic = (a.inRecord && !a.addressedReads) || (b.inRecord && !b.addressedReads);
+    if (basic) {
+        return "basic stream";
+    }
+    const bool batches = (!a.inRecord || a.batchReads) && (!b.inRecord || b.batchReads);
+    return batches ? "batches" : "single sectors";
+}
+
 class Worker {
 public:
     explicit Worker(DownloadContext& context)
@@ -43,6 +79,9 @@ private:
 
     Outcome beginRecord();
     Outcome movePair();
+    Outcome completeRecord();
+    Outcome nextRecord();
+    bool write(const std::uint8_t* bytes, std::size_t count);
     bool writeSettledPairs();
     void finishJob();
     void transferFailure();
@@ -112,9 +151,6 @@ Worker::Outcome Worker::beginRecord() {
     const auto channelBytes = static_cast<std::uint32_t>(item.channelBytes());
     a_.bytesLeft = channelBytes;
     b_.bytesLeft = channelBytes;
-    if (!a_.addressedReads || !b_.addressedReads) {
-        job_.retryCount = 0;
-    }
 
     RecordInfo& row = table_[job_.currentRow];
     if (row.month > 12) {
@@ -125,24 +161,20 @@ Worker::Outcome Worker::beginRecord() {
         host_.fatalError(messages::kUnableToCreateFile);
         return Outcome::Ended;
     }
+    job_.fileHash.reset();
     std::uint8_t header[kWavHeaderSize];
     const BlockDescription describedA = description(a_, 0);
     const BlockDescription describedB = description(b_, 1);
     buildWavHeader(header, channelBytes, item.sampleRate,
                    job_.currentSwapped ? describedB : describedA,
                    job_.currentSwapped ? describedA : describedB);
-    if (!job_.outputFile.write(header, sizeof header)) {
+    if (!write(header, sizeof header)) {
         fileFailure();
         return Outcome::Ended;
     }
     if (channelBytes == 0) {
         // A record of no length is complete with its header; its blocks are not asked.
-        if (!job_.outputFile.close()) {
-            fileFailure();
-            return Outcome::Ended;
-        }
-        ++job_.queuePos;
-        return Outcome::Continue;
+        return completeRecord();
     }
     if (!a_.startRecord(static_cast<std::uint8_t>(item.addrA & 0xFF),
                         static_cast<std::uint8_t>(item.recordIndex & 0xFF))) {
@@ -166,7 +198,11 @@ Worker::Outcome Worker::movePair() {
     }
     const bool settlesA = a_.nextSectorSettles();
     const bool settlesB = b_.nextSectorSettles();
-    if (!a_.readSector(sectorA_) || !b_.readSector(sectorB_)) {
+    // Both blocks' batches cover the same sectors, so the buffer holds a whole batch; a pair
+    // that would not fit means the blocks disagree on where their batches end, and nothing
+    // unacknowledged may reach the file.
+    const bool fits = unsettledBytes_ + 2 * kSectorSize <= sizeof unsettled_;
+    if (!fits || !a_.readSector(sectorA_) || !b_.readSector(sectorB_)) {
         // Neither block's sectors since the last acknowledgement of both are trusted: both go
         // back to the first of them, so both channels resume at the same sector.
         settledA_.restore(a_);
@@ -180,34 +216,76 @@ Worker::Outcome Worker::movePair() {
                      job_.currentSwapped ? sectorA_ : sectorB_, h, unsettled_ + unsettledBytes_);
     unsettledBytes_ += 2 * h;
     job_.jobBytesLeft = job_.jobBytesLeft > h ? job_.jobBytesLeft - h : 0;
-    // Both blocks' batches cover the same sectors, so the buffer never fills before they end;
-    // should it, the pairs are written rather than overrun.
-    const bool full = unsettledBytes_ + 2 * kSectorSize > sizeof unsettled_;
-    if ((settlesA && settlesB) || full) {
-        if (!writeSettledPairs()) {
-            fileFailure();
-            return Outcome::Ended;
-        }
+    if (settlesA && settlesB && !writeSettledPairs()) {
+        fileFailure();
+        return Outcome::Ended;
     }
     if (a_.bytesLeft == 0) {
-        if (!job_.outputFile.close()) {
-            fileFailure();
-            return Outcome::Ended;
-        }
-        ++job_.queuePos;
-        if (job_.queuePos >= job_.queueLength) {
-            finishJob();
-            return Outcome::Ended;
-        }
+        return completeRecord();
     }
     host_.drawProgress(job_.jobBytesTotal, job_.jobBytesLeft);
     return Outcome::Continue;
 }
 
+Worker::Outcome Worker::completeRecord() {
+    DownloadItem& item = job_.downloadQueue[static_cast<std::size_t>(job_.queuePos)];
+    const std::string digest = job_.fileHash.hexDigest();
+    if (job_.verifyReads) {
+        // The link has no checksum: a read is trusted once another read gave the same bytes.
+        const bool confirmed = std::find(item.readHashes.begin(), item.readHashes.end(), digest) !=
+                               item.readHashes.end();
+        if (!confirmed) {
+            item.readHashes.push_back(digest);
+            job_.outputFile.close();
+            if (item.readHashes.size() >= kMaxCheckedReads) {
+                item.failure = messages::kReadsDisagree;
+                return nextRecord();
+            }
+            if (item.readHashes.size() >= 2) {
+                job_.jobBytesTotal += item.channelBytes();
+                job_.jobBytesLeft += item.channelBytes();
+            }
+            return Outcome::Continue;
+        }
+    }
+    if (!job_.outputFile.commit()) {
+        fileFailure();
+        return Outcome::Ended;
+    }
+    ManifestEntry entry;
+    entry.file = item.fileName;
+    entry.size = kWavHeaderSize + 2 * item.channelBytes();
+    entry.sha256 = digest;
+    entry.record = item.identity;
+    entry.readMode = readModeOf(a_, b_);
+    entry.downloadedAt = utcNow();
+    entry.recoveries = item.recoveries;
+    if (!DownloadManifest::append(job_.outputFolder, entry)) {
+        fileFailure();
+        return Outcome::Ended;
+    }
+    return nextRecord();
+}
+
+Worker::Outcome Worker::nextRecord() {
+    ++job_.queuePos;
+    if (job_.queuePos >= job_.queueLength) {
+        finishJob();
+        return Outcome::Ended;
+    }
+    host_.drawProgress(job_.jobBytesTotal, job_.jobBytesLeft);
+    return Outcome::Continue;
+}
+
+bool Worker::write(const std::uint8_t* bytes, std::size_t count) {
+    job_.fileHash.update(bytes, count);
+    return job_.outputFile.write(bytes, count);
+}
+
 bool Worker::writeSettledPairs() {
     const std::size_t count = unsettledBytes_;
     unsettledBytes_ = 0;
-    return job_.outputFile.write(unsettled_, count);
+    return write(unsettled_, count);
 }
 
 void Worker::finishJob() {
@@ -218,6 +296,19 @@ void Worker::finishJob() {
 }
 
 void Worker::transferFailure() {
+    DownloadItem& item = job_.downloadQueue[static_cast<std::size_t>(job_.queuePos)];
+    ++item.recoveries;
+    // Blocks that all serve addressed reads count failures over the whole job. A record that is
+    // restarted counts them until its reads get further than before: a fault that comes back at
+    // the same place every time must end in a message, not restart the record for ever.
+    if (!a_.addressedReads || !b_.addressedReads) {
+        const std::uint64_t reached = item.channelBytes() - a_.bytesLeft;
+        if (job_.failingRecord != job_.queuePos || reached > job_.furthestBytes) {
+            job_.failingRecord = job_.queuePos;
+            job_.furthestBytes = reached;
+            job_.retryCount = 0;
+        }
+    }
     job_.savedIdentity = {a_.present,      b_.present,    a_.serialNumber,
                           b_.serialNumber, a_.serialYear, b_.serialYear};
     closeBlock(a_);

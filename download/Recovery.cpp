@@ -2,6 +2,8 @@
 
 #include <utility>
 
+#include "download/DownloadQueue.h"
+
 namespace kelvra {
 
 namespace {
@@ -69,11 +71,7 @@ RecoveryStep recoveryTick(CBlockPort& slotA, CBlockPort& slotB, DownloadJob& job
     if (restart) {
         slotA.bytesLeft = 0;
         slotB.bytesLeft = 0;
-        std::uint64_t left = 0;
-        for (int i = job.queuePos; i < job.queueLength; ++i) {
-            left += job.downloadQueue[static_cast<std::size_t>(i)].channelBytes();
-        }
-        job.jobBytesLeft = left;
+        job.jobBytesLeft = bytesOwed(job, job.queuePos);
         job.outputFile.close();
     }
     return RecoveryStep::StartWorker;

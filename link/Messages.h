@@ -30,5 +30,10 @@ inline constexpr const char* kUnableToCreateFile = "Unable to create file";
 inline constexpr const char* kUnableToWriteFile = "Unable to write file";
 inline constexpr const char* kUnableToWritePortA2 = "Unable to write communication port A2";
 inline constexpr const char* kUnableToWritePortB2 = "Unable to write communication port B2";
+inline constexpr const char* kUnableToStartDownload =
+    "Unable to start the download: no thread could be started";
+// Reads checked against each other: none of four reads of a record gave the same bytes twice.
+inline constexpr const char* kReadsDisagree =
+    "four reads of the record gave different bytes: the line is too noisy to trust any of them";
 
 }  // namespace kelvra::messages

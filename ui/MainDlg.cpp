@@ -122,6 +122,7 @@ void CMainDlg::RefreshRecordList() {
     list.ResetContent();
     list.SetTabStops(kRecordListTabStop);
 
+    rowCount_ = 0;
     const RecordTableRead read = readRecordTable(slotA, slotB);
     if (read.failure != nullptr) {
         fatalLinkError(read.failure);
@@ -129,6 +130,7 @@ void CMainDlg::RefreshRecordList() {
     }
     const RecordTableBuilder& table = read.table;
     const int rows = table.rowCount() < kRecordRows ? table.rowCount() : kRecordRows;
+    rowCount_ = rows;
     for (int i = 0; i < rows; ++i) {
         recordTable[static_cast<std::size_t>(i)] = table.row(i);
         list.InsertString(i, recordListLine(table.row(i)));
@@ -247,7 +249,7 @@ void CMainDlg::OnReadSelected() {
     if (count <= 0 || count > kQueueCapacity || (!slotA.present && !slotB.present) || closing_) {
         return;
     }
-    const QueuedLines queued = download_.queueLines(lines, count);
+    const QueuedLines queued = download_.queueLines(lines, count, rowCount_);
     if (!queued.tooLong.empty()) {
         const unsigned changesBefore = monitor_.slotChanges();
         AfxMessageBox(tooLongMessage(queued.tooLong).c_str());
@@ -271,7 +273,8 @@ void CMainDlg::OnReadSelected() {
     }
     EnableItem(IDC_READ_SELECTED, false);
     EnableItem(IDC_CLEAR_MEMORY, false);
-    download_.start(*folder);
+    download_.placeFiles(*folder, false);
+    download_.start();
 }
 
 bool CMainDlg::startThread(DownloadSession& session) {

@@ -81,6 +81,8 @@ private:
     DownloadSession download_;
     // Set once a fatal error has asked the window to close: no tick runs after it.
     std::atomic<bool> closing_{false};
+    // Rows of the record table that the list shows.
+    int rowCount_ = 0;
     // Placements counted when the job started: a job that ends after more shows the blocks anew.
     unsigned slotChangesAtJobStart_ = 0;
 };

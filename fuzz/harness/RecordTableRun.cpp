@@ -51,9 +51,13 @@ void checkListLine(const RecordInfo& row, int index, Findings& findings) {
            at + "does not end with its marker");
 }
 
-void checkQueue(const RecordInfo* rows, const int* lines, int count, Findings& findings) {
+void checkQueue(const RecordInfo* rows, int rowCount, const int* lines, int count,
+                Findings& findings) {
     auto job = std::make_unique<DownloadJob>();
-    const QueuedLines queued = queueSelectedLines(*job, rows, lines, count, true, true);
+    CBlockPort present;
+    present.present = true;
+    const QueuedLines queued =
+        queueSelectedLines(*job, rows, rowCount, lines, count, present, present);
     expect(findings, queued.queued + static_cast<int>(queued.tooLong.size()) == count,
            "a selected line was neither queued nor refused");
     std::set<std::string> names;
@@ -106,8 +110,13 @@ Findings runRecordTable(std::span<const std::uint8_t> input) {
         checkListLine(table->row(i), i, findings);
     }
     for (int first = 0; first < listed; first += kQueueCapacity) {
-        checkQueue(rows.data(), lines.data() + first, std::min(kQueueCapacity, listed - first),
-                   findings);
+        checkQueue(rows.data(), listed, lines.data() + first,
+                   std::min(kQueueCapacity, listed - first), findings);
+    }
+    std::set<std::string> names;
+    for (const std::string& name : tableFileNames(rows.data(), listed)) {
+        expect(findings, names.insert(name).second,
+               "two rows of the table are named '" + name + "'");
     }
     return findings;
 }

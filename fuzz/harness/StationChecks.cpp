@@ -4,8 +4,10 @@
 #include <cstring>
 #include <fstream>
 
+#include "download/DownloadManifest.h"
 #include "download/WavFormat.h"
 #include "platform/dialog/WorkerThread.h"
+#include "platform/file/FilePath.h"
 
 namespace kelvra::fuzz {
 
@@ -46,15 +48,29 @@ void checkCompleteFile(const DownloadItem& item, const std::filesystem::path& pa
 }  // namespace
 
 void checkJobFiles(const DownloadJob& job, const ScratchFolder& folder, Findings& findings) {
+    const DownloadManifest manifest = DownloadManifest::load(folder.path().string());
+    expect(findings, manifest.unreadable().empty(), "the download manifest has a bad line");
     const auto first = job.downloadQueue.begin();
-    for (int i = 0; i < job.queuePos && i < job.queueLength; ++i) {
+    const int queued = std::clamp(job.queueLength, 0, kQueueCapacity);
+    for (int i = 0; i < queued; ++i) {
         const DownloadItem& item = job.downloadQueue[static_cast<std::size_t>(i)];
-        checkCompleteFile(item, folder.path() / item.fileName, findings);
+        if (i < job.queuePos && item.failure.empty()) {
+            checkCompleteFile(item, folder.path() / item.fileName, findings);
+            const ManifestEntry* entry = manifest.entryFor(item.fileName);
+            expect(findings,
+                   entry != nullptr && checkFile(folder.path().string(), *entry) == FileCheck::Ok,
+                   "'" + item.fileName + "' is complete but the manifest does not account for it");
+        } else {
+            expect(findings, !std::filesystem::exists(folder.path() / item.fileName),
+                   "'" + item.fileName + "' is not complete but has its final name");
+        }
     }
-    const auto last = first + std::clamp(job.queueLength, 0, kQueueCapacity);
+    const auto last = first + queued;
     for (const std::string& name : folder.fileNames()) {
-        const bool named = std::any_of(
-            first, last, [&](const DownloadItem& item) { return item.fileName == name; });
+        const bool named =
+            name == kManifestFileName || std::any_of(first, last, [&](const DownloadItem& item) {
+                return item.fileName == name || platform::partialFileName(item.fileName) == name;
+            });
         expect(findings, named, "the folder holds '" + name + "', which no queued record names");
     }
 }

@@ -16,4 +16,9 @@ inline std::string pathInFolder(const std::string& folder, const std::string& na
     return endsInSeparator ? folder + name : folder + kSeparator + name;
 }
 
+// Where a file is written until it is complete: beside it, under a name that says it is partial.
+inline std::string partialFileName(const std::string& name) {
+    return name + ".part";
+}
+
 }  // namespace kelvra::platform

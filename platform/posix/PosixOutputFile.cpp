@@ -9,21 +9,24 @@
 #include <string>
 #include <utility>
 
+#include "platform/file/FilePath.h"
 #include "platform/file/OutputFile.h"
 
 namespace kelvra::platform {
 
 class OutputFile::Handle {
 public:
-    Handle(int descriptor, const struct stat& status, std::string absolutePath)
+    Handle(int descriptor, const struct stat& status, std::string absoluteName)
         : fd(descriptor),
           device(status.st_dev),
           inode(status.st_ino),
-          path(std::move(absolutePath)) {}
+          name(std::move(absoluteName)),
+          partial(partialFileName(name)) {}
     int fd;
     dev_t device;
     ino_t inode;
-    std::string path;
+    std::string name;
+    std::string partial;
 };
 
 namespace {
@@ -43,6 +46,39 @@ bool clearNonBlocking(int descriptor) {
     return flags >= 0 && ::fcntl(descriptor, F_SETFL, flags & ~O_NONBLOCK) == 0;
 }
 
+// A plain file with no other name: writing it, or later replacing it, touches nobody else's data.
+bool soleRegularFile(const struct stat& status) {
+    return S_ISREG(status.st_mode) && status.st_nlink == 1;
+}
+
+// Nothing at the name, or a file the finished download may replace.
+bool replaceable(const std::string& path) {
+    struct stat status {};
+    if (::lstat(path.c_str(), &status) != 0) {
+        return errno == ENOENT;
+    }
+    return soleRegularFile(status);
+}
+
+bool syncFolderOf(const std::string& path) {
+    const std::string folder = path.substr(0, path.find_last_of('/') + 1);
+    const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) {
+        return false;
+    }
+    const bool synced = ::fsync(fd) == 0;
+    ::close(fd);
+    return synced;
+}
+
+// Data the user cannot find at the path are lost all the same. Looked up while the descriptor
+// still holds the inode, so its number cannot belong to a newer file there.
+bool stillAt(const OutputFile::Handle& handle, const std::string& path) {
+    struct stat status {};
+    return ::lstat(path.c_str(), &status) == 0 && status.st_dev == handle.device &&
+           status.st_ino == handle.inode;
+}
+
 }  // namespace
 
 OutputFile::OutputFile() = default;
@@ -54,20 +90,20 @@ OutputFile::~OutputFile() {
 bool OutputFile::open(const std::string& name) {
     close();
     const std::string path = absolutePath(name);
-    if (path.empty()) {
+    if (path.empty() || !replaceable(path)) {
         return false;
     }
     // In a shared folder another user may have put a link at the name, aiming the download at
     // a file of ours, or a FIFO that would hold the open until someone reads it.
-    const int fd =
-        ::open(name.c_str(), O_WRONLY | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0644);
+    const int fd = ::open(partialFileName(path).c_str(),
+                          O_WRONLY | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0644);
     if (fd < 0) {
         return false;
     }
     struct stat status {};
-    const bool regularFile = ::fstat(fd, &status) == 0 && S_ISREG(status.st_mode);
+    const bool usable = ::fstat(fd, &status) == 0 && soleRegularFile(status);
     // Another program holding the file keeps it; only then is it emptied.
-    if (!regularFile || ::flock(fd, LOCK_EX | LOCK_NB) != 0 || ::ftruncate(fd, 0) != 0 ||
+    if (!usable || ::flock(fd, LOCK_EX | LOCK_NB) != 0 || ::ftruncate(fd, 0) != 0 ||
         !clearNonBlocking(fd)) {
         ::close(fd);
         return false;
@@ -94,16 +130,26 @@ bool OutputFile::write(const std::uint8_t* bytes, std::size_t count) {
     return true;
 }
 
+bool OutputFile::commit() {
+    if (!handle_) {
+        return false;
+    }
+    const bool synced = ::fsync(handle_->fd) == 0;
+    bool landed = synced && stillAt(*handle_, handle_->partial) &&
+                  ::rename(handle_->partial.c_str(), handle_->name.c_str()) == 0;
+    // The new name must survive a power cut as the data do.
+    landed = landed && syncFolderOf(handle_->name);
+    const bool closed = ::close(handle_->fd) == 0;
+    handle_.reset();
+    return landed && closed;
+}
+
 bool OutputFile::close() {
     if (!handle_) {
         return true;
     }
     const bool synced = ::fsync(handle_->fd) == 0;
-    // Data the user cannot find at the name is lost all the same. Looked up while the
-    // descriptor still holds the inode, so its number cannot belong to a newer file there.
-    struct stat status {};
-    const bool reachable = ::lstat(handle_->path.c_str(), &status) == 0 &&
-                           status.st_dev == handle_->device && status.st_ino == handle_->inode;
+    const bool reachable = stillAt(*handle_, handle_->partial);
     const bool closed = ::close(handle_->fd) == 0;
     handle_.reset();
     return synced && reachable && closed;

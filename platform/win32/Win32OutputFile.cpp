@@ -4,6 +4,7 @@
 #include <string>
 #include <utility>
 
+#include "platform/file/FilePath.h"
 #include "platform/file/OutputFile.h"
 #include "platform/win32/Utf16.h"
 
@@ -44,10 +45,12 @@ std::wstring fullPathName(const std::wstring& name) {
 
 class OutputFile::Handle {
 public:
-    Handle(HANDLE file, std::wstring fullPath, const FileIdentity& identity)
-        : h(file), path(std::move(fullPath)), id(identity) {}
+    Handle(HANDLE file, std::wstring fullName, std::wstring partialName,
+           const FileIdentity& identity)
+        : h(file), name(std::move(fullName)), partial(std::move(partialName)), id(identity) {}
     HANDLE h;
-    std::wstring path;
+    std::wstring name;
+    std::wstring partial;
     FileIdentity id;
 };
 
@@ -68,6 +71,31 @@ bool isStillAt(const std::wstring& path, const FileIdentity& identity) {
     return same;
 }
 
+// A plain file on a disk with no other name: writing it, or later replacing it, touches nobody
+// else's data.
+bool soleRegularFile(HANDLE file, BY_HANDLE_FILE_INFORMATION& info) {
+    return GetFileType(file) == FILE_TYPE_DISK && GetFileInformationByHandle(file, &info) &&
+           (info.dwFileAttributes & (FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY)) ==
+               0 &&
+           info.nNumberOfLinks == 1;
+}
+
+// Nothing at the name, or a file the finished download may replace. Looked at without opening
+// its data and without following a reparse point.
+bool replaceable(const std::wstring& path) {
+    HANDLE probe = CreateFileW(
+        path.c_str(), FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+        nullptr, OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (probe == INVALID_HANDLE_VALUE) {
+        const DWORD error = GetLastError();
+        return error == ERROR_FILE_NOT_FOUND;
+    }
+    BY_HANDLE_FILE_INFORMATION info{};
+    const bool plain = soleRegularFile(probe, info);
+    CloseHandle(probe);
+    return plain;
+}
+
 }  // namespace
 
 OutputFile::OutputFile() = default;
@@ -79,27 +107,25 @@ OutputFile::~OutputFile() {
 bool OutputFile::open(const std::string& name) {
     close();
     const std::wstring path = fullPathName(toUtf16(name));
-    if (path.empty()) {
+    if (path.empty() || !replaceable(path)) {
         return false;
     }
+    const std::wstring partial = toUtf16(partialFileName(toUtf8(path)));
     // A reparse point at the name is opened itself, not followed: in a shared folder another
     // user could aim it at a file of ours. The file is emptied only once known to be a plain
     // file on a disk, so a device, pipe or link there is left as it was.
     HANDLE file =
-        CreateFileW(path.c_str(), GENERIC_WRITE | FILE_READ_ATTRIBUTES, 0, nullptr, OPEN_ALWAYS,
+        CreateFileW(partial.c_str(), GENERIC_WRITE | FILE_READ_ATTRIBUTES, 0, nullptr, OPEN_ALWAYS,
                     FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
     if (file == INVALID_HANDLE_VALUE) {
         return false;
     }
     BY_HANDLE_FILE_INFORMATION info{};
-    const bool plainFile =
-        GetFileType(file) == FILE_TYPE_DISK && GetFileInformationByHandle(file, &info) &&
-        (info.dwFileAttributes & (FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY)) == 0;
-    if (!plainFile || !SetEndOfFile(file)) {
+    if (!soleRegularFile(file, info) || !SetEndOfFile(file)) {
         CloseHandle(file);
         return false;
     }
-    handle_ = std::make_unique<Handle>(file, path, FileIdentity(info));
+    handle_ = std::make_unique<Handle>(file, path, partial, FileIdentity(info));
     return true;
 }
 
@@ -120,14 +146,27 @@ bool OutputFile::write(const std::uint8_t* bytes, std::size_t count) {
     return true;
 }
 
+bool OutputFile::commit() {
+    if (!handle_) {
+        return false;
+    }
+    const bool flushed = FlushFileBuffers(handle_->h) != 0;
+    const bool closed = CloseHandle(handle_->h) != 0;
+    const bool landed = flushed && closed && isStillAt(handle_->partial, handle_->id) &&
+                        MoveFileExW(handle_->partial.c_str(), handle_->name.c_str(),
+                                    MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
+    handle_.reset();
+    return landed;
+}
+
 bool OutputFile::close() {
     if (!handle_) {
         return true;
     }
     const bool flushed = FlushFileBuffers(handle_->h) != 0;
     const bool closed = CloseHandle(handle_->h) != 0;
-    // Data the user cannot find at the name is lost all the same.
-    const bool reachable = isStillAt(handle_->path, handle_->id);
+    // Data the user cannot find at the name are lost all the same.
+    const bool reachable = isStillAt(handle_->partial, handle_->id);
     handle_.reset();
     return flushed && closed && reachable;
 }

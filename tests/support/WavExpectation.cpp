@@ -5,6 +5,7 @@
 #include <iterator>
 #include <random>
 
+#include "download/DownloadManifest.h"
 #include "tools/blocksim/SampleGenerator.h"
 
 namespace kelvra::test {
@@ -50,7 +51,7 @@ TempFolder::~TempFolder() {
 std::vector<std::string> TempFolder::fileNames() const {
     std::vector<std::string> names;
     for (const auto& item : std::filesystem::directory_iterator(path_)) {
-        if (item.is_regular_file()) {
+        if (item.is_regular_file() && item.path().filename() != kManifestFileName) {
             names.push_back(item.path().filename().string());
         }
     }

@@ -31,7 +31,7 @@ public:
     TempFolder& operator=(const TempFolder&) = delete;
 
     const std::filesystem::path& path() const { return path_; }
-    // Regular files in the folder, by name.
+    // Regular files in the folder, by name; the download manifest is not among them.
     std::vector<std::string> fileNames() const;
 
 private:

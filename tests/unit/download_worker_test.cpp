@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <memory>
 #include <vector>
 
@@ -51,6 +52,7 @@ protected:
             slot->addressedReads = true;
             slot->batchReads = batches;
             slot->serialYear = 18;
+            slot->present = true;
         }
         table[0].addrA = 5;
         table[0].addrB = 9;
@@ -59,7 +61,7 @@ protected:
         table[0].sampleRate = static_cast<std::uint16_t>(sectors * kSector / 2);
         table[0].duration = 1;
         const int line = 0;
-        queueSelectedLines(job, table, &line, 1, true, true);
+        queueSelectedLines(job, table, 1, &line, 1, slotA, slotB);
         job.outputFolder = folder.path().string();
     }
 
@@ -89,8 +91,12 @@ protected:
         downloadWorker(context);
     }
 
+    // The file's samples: under its own name once complete, under its partial name until then.
     Bytes fileData() {
-        const Bytes file = test::readFileBytes(folder.path() / job.downloadQueue[0].fileName);
+        const auto complete = folder.path() / job.downloadQueue[0].fileName;
+        const Bytes file = test::readFileBytes(
+            std::filesystem::exists(complete) ? complete
+                                              : std::filesystem::path(complete.string() + ".part"));
         return Bytes(file.begin() + static_cast<long>(kWavHeaderSize), file.end());
     }
 

@@ -68,17 +68,27 @@ bool openWithWatchdog(OutputFile& file, const fs::path& name, bool& stuck) {
     return opened;
 }
 
-TEST(OutputFileOpen, EmptiesAnExistingFileAndWritesItAnew) {
+TEST(OutputFileOpen, ReplacesAFileAtTheNameOnlyWithAWholeOne) {
     const TempFolder folder;
     const fs::path name = folder.path() / "record.wav";
+    const fs::path partial = folder.path() / "record.wav.part";
     writeText(name, "an older and much longer recording");
 
     OutputFile file;
     ASSERT_TRUE(file.open(name.string()));
     EXPECT_TRUE(put(file, "RIFF"));
-    EXPECT_TRUE(file.close());
-    EXPECT_EQ(readText(name), "RIFF");
+    EXPECT_TRUE(file.close()) << "left unfinished";
+    EXPECT_EQ(readText(name), "an older and much longer recording");
+    EXPECT_EQ(readText(partial), "RIFF");
+
+    // A partial file left by an earlier try is begun anew, and lands only when committed.
+    ASSERT_TRUE(file.open(name.string()));
+    EXPECT_TRUE(put(file, "RIFFWAVE"));
+    EXPECT_TRUE(file.commit());
+    EXPECT_EQ(readText(name), "RIFFWAVE");
+    EXPECT_FALSE(fs::exists(partial));
     EXPECT_TRUE(file.close()) << "closing a closed file";
+    EXPECT_FALSE(file.commit()) << "committing no file";
 }
 
 template <class Case>
@@ -138,6 +148,23 @@ INSTANTIATE_TEST_SUITE_P(
                                [](const fs::path& name, const fs::path&) {
                                    EXPECT_TRUE(fs::is_fifo(fs::symlink_status(name)));
                                }},
+                      Occupant{"HardLinkToAnotherFile",
+                               [](const fs::path& name, const fs::path& folder) {
+                                   writeText(folder / "victim", "someone's data");
+                                   fs::create_hard_link(folder / "victim", name);
+                               },
+                               [](const fs::path& name, const fs::path& folder) {
+                                   EXPECT_EQ(readText(folder / "victim"), "someone's data");
+                                   EXPECT_EQ(fs::hard_link_count(name), 2u);
+                               }},
+                      Occupant{"PartialNameLinkedToAnotherFile",
+                               [](const fs::path& name, const fs::path& folder) {
+                                   writeText(folder / "victim", "someone's data");
+                                   fs::create_hard_link(folder / "victim", name.string() + ".part");
+                               },
+                               [](const fs::path&, const fs::path& folder) {
+                                   EXPECT_EQ(readText(folder / "victim"), "someone's data");
+                               }},
                       Occupant{"Directory",
                                [](const fs::path& name, const fs::path&) {
                                    fs::create_directory(name);
@@ -183,7 +210,8 @@ TEST_P(OutputFileClose, ReportsAFileNoLongerFoundAtItsPath) {
     ASSERT_TRUE(file.open(opened));
     EXPECT_TRUE(put(file, "RIFF"));
     GetParam().apply(folder, name);
-    EXPECT_FALSE(file.close());
+    EXPECT_FALSE(file.commit());
+    EXPECT_FALSE(fs::exists(name)) << "a file that was lost in the writing took the name";
     EXPECT_FALSE(file.isOpen());
 }
 
@@ -203,8 +231,9 @@ INSTANTIATE_TEST_SUITE_P(
                                   }},
                       Disturbance{"NameGivenToAnotherFile", false,
                                   [](const fs::path& folder, const fs::path& name) {
-                                      fs::rename(name, folder / "moved.wav");
-                                      writeText(name, "RIFF");
+                                      const fs::path partial = name.string() + ".part";
+                                      fs::rename(partial, folder / "moved.wav");
+                                      writeText(partial, "RIFF");
                                   }}),
     caseName<Disturbance>);
 

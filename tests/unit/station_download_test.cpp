@@ -251,7 +251,7 @@ TEST_F(Download, ClosingTheWindowMidJobStopsTheWorkerAndKeepsThePartialFile) {
     ASSERT_TRUE(driver.click(*window, IDC_READ_SELECTED));
     // Pairs reach the file a whole acknowledged batch at a time; the worker waits on the
     // window's calls of a progress drawing after every pair.
-    const auto partialPath = folder.path() / "5 Марта 18г 14-07-09 Запись 1.wav";
+    const auto partialPath = folder.path() / "5 Марта 18г 14-07-09 Запись 1.wav.part";
     for (int call = 0; call < 100 && (!std::filesystem::exists(partialPath) ||
                                       std::filesystem::file_size(partialPath) <= kWavHeaderSize);
          ++call) {
@@ -265,7 +265,9 @@ TEST_F(Download, ClosingTheWindowMidJobStopsTheWorkerAndKeepsThePartialFile) {
     driver.finish(*window);
     EXPECT_EQ(driver.messageBoxes().size(), 0u) << "no delete question during a download";
     window.reset();
-    const Bytes partial = file("5 Марта 18г 14-07-09 Запись 1.wav");
+    EXPECT_FALSE(std::filesystem::exists(folder.path() / "5 Марта 18г 14-07-09 Запись 1.wav"))
+        << "a fraction of the record passes for a whole one";
+    const Bytes partial = file("5 Марта 18г 14-07-09 Запись 1.wav.part");
     constexpr std::size_t kBatchFrames = 20 * 1024;
     ASSERT_GE(partial.size(), kWavHeaderSize + kBatchFrames);
     EXPECT_EQ((partial.size() - kWavHeaderSize) % kBatchFrames, 0u) << "whole batches only";

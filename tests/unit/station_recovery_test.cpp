@@ -153,8 +153,10 @@ TEST_F(Recovery, GivesUpAtTheFiftySecondTick) {
     EXPECT_TRUE(window->IsItemEnabled(IDC_CLEAR_MEMORY));
     EXPECT_FALSE(window->IsItemVisible(IDC_PROGRESS));
     EXPECT_FALSE(window->download().job().recoveryPending);
-    // The partial file keeps its header, which counts the whole record, and whole pairs.
-    const Bytes partial = test::readFileBytes(folder.path() / kFirstFile);
+    // The partial file keeps its header, which counts the whole record, and whole pairs, under
+    // a name that says it is partial.
+    EXPECT_FALSE(std::filesystem::exists(folder.path() / kFirstFile));
+    const Bytes partial = test::readFileBytes(folder.path() / (std::string(kFirstFile) + ".part"));
     ASSERT_GT(partial.size(), kWavHeaderSize);
     EXPECT_EQ((partial.size() - kWavHeaderSize) % 1024, 0u);
     tick();

@@ -1,0 +1,199 @@
+#include "download/DownloadManifest.h"
+
+#include <filesystem>
+#include <fstream>
+
+#include "platform/file/AppendFile.h"
+#include "platform/file/FilePath.h"
+#include "platform/hash/Sha256.h"
+#include "platform/json/JsonReader.h"
+#include "platform/json/JsonWriter.h"
+
+namespace kelvra {
+
+namespace {
+
+std::filesystem::path utf8Path(const std::string& text) {
+    return std::filesystem::path(std::u8string(text.begin(), text.end()));
+}
+
+platform::JsonObject copyObject(const BlockCopy& copy) {
+    char serial[32];
+    std::snprintf(serial, sizeof serial, "%04d-%03d", 2000 + copy.serialYear, copy.serialNumber);
+    platform::JsonObject object;
+    object.add("serial", std::string(serial))
+        .add("serialYear", std::int64_t{copy.serialYear})
+        .add("serialNumber", std::int64_t{copy.serialNumber})
+        .add("firmware", std::int64_t{copy.firmware})
+        .add("entryAddress", std::int64_t{copy.entryAddress})
+        .add("record", std::int64_t{copy.recordNo});
+    return object;
+}
+
+void addCopy(platform::JsonObject& object, const char* name, const std::optional<BlockCopy>& copy) {
+    if (copy) {
+        object.add(name, copyObject(*copy));
+    } else {
+        object.addNull(name);
+    }
+}
+
+std::optional<std::int32_t> int32Field(const platform::JsonFields& fields, const char* name) {
+    const auto value = fields.integer(name);
+    if (!value || *value < INT32_MIN || *value > INT32_MAX) {
+        return std::nullopt;
+    }
+    return static_cast<std::int32_t>(*value);
+}
+
+std::optional<std::uint16_t> uint16Field(const platform::JsonFields& fields, const char* name) {
+    const auto value = fields.integer(name);
+    if (!value || *value < 0 || *value > 0xFFFF) {
+        return std::nullopt;
+    }
+    return static_cast<std::uint16_t>(*value);
+}
+
+// A copy as written, or nothing; `valid` turns false when the field is there but malformed.
+std::optional<BlockCopy> parseCopy(const platform::JsonFields& fields, const char* name,
+                                   bool& valid) {
+    const auto object = fields.object(name);
+    if (!object) {
+        valid = valid && fields.has(name);
+        return std::nullopt;
+    }
+    const auto year = int32Field(*object, "serialYear");
+    const auto number = int32Field(*object, "serialNumber");
+    const auto firmware = int32Field(*object, "firmware");
+    const auto address = int32Field(*object, "entryAddress");
+    const auto record = int32Field(*object, "record");
+    if (!year || !number || !firmware || !address || !record) {
+        valid = false;
+        return std::nullopt;
+    }
+    return BlockCopy{*year, *number, *firmware, *address, *record};
+}
+
+}  // namespace
+
+std::string manifestLine(const ManifestEntry& entry) {
+    const RecordIdentity& record = entry.record;
+    platform::JsonObject recordObject;
+    recordObject.add("time", record.time)
+        .add("record", std::int64_t{record.recordNo})
+        .add("sampleRate", std::int64_t{record.sampleRate})
+        .add("duration", std::int64_t{record.duration})
+        .add("entryInfo", record.entryInfo);
+    platform::JsonObject object;
+    object.add("file", entry.file)
+        .add("size", static_cast<std::int64_t>(entry.size))
+        .add("sha256", entry.sha256)
+        .add("record", recordObject);
+    addCopy(object, "blockA", record.blockA);
+    addCopy(object, "blockB", record.blockB);
+    object.add("readMode", entry.readMode)
+        .add("downloadedAt", entry.downloadedAt)
+        .add("recoveries", std::int64_t{entry.recoveries});
+    return object.text();
+}
+
+std::optional<ManifestEntry> parseManifestLine(const std::string& line) {
+    const auto fields = platform::parseJsonObject(line);
+    if (!fields) {
+        return std::nullopt;
+    }
+    const auto record = fields->object("record");
+    const auto file = fields->string("file");
+    const auto size = fields->integer("size");
+    const auto sha256 = fields->string("sha256");
+    if (!record || !file || file->empty() || !size || *size < 0 || !sha256) {
+        return std::nullopt;
+    }
+    ManifestEntry entry;
+    entry.file = *file;
+    entry.size = static_cast<std::uint64_t>(*size);
+    entry.sha256 = *sha256;
+    const auto time = record->string("time");
+    const auto recordNo = int32Field(*record, "record");
+    const auto rate = uint16Field(*record, "sampleRate");
+    const auto duration = uint16Field(*record, "duration");
+    const auto info = record->string("entryInfo");
+    if (!time || !recordNo || !rate || !duration || !info) {
+        return std::nullopt;
+    }
+    entry.record.time = *time;
+    entry.record.recordNo = *recordNo;
+    entry.record.sampleRate = *rate;
+    entry.record.duration = *duration;
+    entry.record.entryInfo = *info;
+    bool valid = true;
+    entry.record.blockA = parseCopy(*fields, "blockA", valid);
+    entry.record.blockB = parseCopy(*fields, "blockB", valid);
+    if (!valid || (!entry.record.blockA && !entry.record.blockB)) {
+        return std::nullopt;
+    }
+    entry.readMode = fields->string("readMode").value_or("");
+    entry.downloadedAt = fields->string("downloadedAt").value_or("");
+    entry.recoveries = int32Field(*fields, "recoveries").value_or(0);
+    return entry;
+}
+
+DownloadManifest DownloadManifest::load(const std::string& folder) {
+    DownloadManifest manifest;
+    std::ifstream in(utf8Path(platform::pathInFolder(folder, kManifestFileName)), std::ios::binary);
+    std::string line;
+    for (int number = 1; std::getline(in, line); ++number) {
+        if (!line.empty() && line.back() == '\r') {
+            line.pop_back();
+        }
+        if (line.empty()) {
+            continue;
+        }
+        auto entry = parseManifestLine(line);
+        if (!entry) {
+            manifest.unreadable_.push_back(std::string(kManifestFileName) + " line " +
+                                           std::to_string(number) + ": not an entry, ignored");
+            continue;
+        }
+        const std::string name = entry->file;
+        manifest.entries_.insert_or_assign(name, std::move(*entry));
+    }
+    return manifest;
+}
+
+const ManifestEntry* DownloadManifest::entryFor(const std::string& file) const {
+    const auto found = entries_.find(file);
+    return found == entries_.end() ? nullptr : &found->second;
+}
+
+bool DownloadManifest::append(const std::string& folder, const ManifestEntry& entry) {
+    return platform::appendLine(platform::pathInFolder(folder, kManifestFileName),
+                                manifestLine(entry));
+}
+
+FileCheck checkFile(const std::string& folder, const ManifestEntry& entry) {
+    const std::string path = platform::pathInFolder(folder, entry.file);
+    std::error_code error;
+    const auto status = std::filesystem::symlink_status(utf8Path(path), error);
+    if (!std::filesystem::exists(status)) {
+        return FileCheck::Missing;
+    }
+    if (!std::filesystem::is_regular_file(status) ||
+        std::filesystem::file_size(utf8Path(path), error) != entry.size || error) {
+        return FileCheck::Changed;
+    }
+    const auto hash = platform::sha256OfFile(path);
+    return hash && *hash == entry.sha256 ? FileCheck::Ok : FileCheck::Changed;
+}
+
+std::optional<std::string> intactFileOf(const std::string& folder, const DownloadManifest& manifest,
+                                        const RecordIdentity& wanted) {
+    for (const auto& [name, entry] : manifest.entries()) {
+        if (holdsAllOf(entry.record, wanted) && checkFile(folder, entry) == FileCheck::Ok) {
+            return name;
+        }
+    }
+    return std::nullopt;
+}
+
+}  // namespace kelvra

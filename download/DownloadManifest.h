@@ -1,0 +1,62 @@
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "download/RecordIdentity.h"
+
+namespace kelvra {
+
+// The manifest a download keeps in every folder it writes to: one line per file written
+// completely, in JSON, appended once the file has its name. It is what tells a file that holds
+// a record from one that only has its name.
+inline constexpr const char* kManifestFileName = "kelvra-manifest.jsonl";
+
+struct ManifestEntry {
+    std::string file;  // the name in the folder
+    std::uint64_t size = 0;
+    std::string sha256;  // hex
+    RecordIdentity record;
+    std::string readMode;      // "basic stream", "single sectors" or "batches"
+    std::string downloadedAt;  // local time, ISO 8601
+    std::int32_t recoveries = 0;
+};
+
+// One line of the manifest, and back; nothing for a line that is not an entry.
+std::string manifestLine(const ManifestEntry& entry);
+std::optional<ManifestEntry> parseManifestLine(const std::string& line);
+
+// A folder's manifest as read: for each file name the entry written last, since a later
+// download of that name replaced the file.
+class DownloadManifest {
+public:
+    // Reads `folder`'s manifest; a missing one is empty. A line that cannot be read is kept
+    // in `unreadable` ("kelvra-manifest.jsonl line 3: not an entry") and otherwise ignored.
+    static DownloadManifest load(const std::string& folder);
+
+    // The entry for a file of the folder, if the manifest has one.
+    const ManifestEntry* entryFor(const std::string& file) const;
+    const std::map<std::string, ManifestEntry>& entries() const { return entries_; }
+    const std::vector<std::string>& unreadable() const { return unreadable_; }
+
+    // Appends `entry` to `folder`'s manifest and flushes it to the disk.
+    static bool append(const std::string& folder, const ManifestEntry& entry);
+
+private:
+    std::map<std::string, ManifestEntry> entries_;
+    std::vector<std::string> unreadable_;
+};
+
+// The file that the manifest attributes to a record with all the copies `wanted` reads, whose
+// bytes still have the hash it noted; nothing when there is none.
+std::optional<std::string> intactFileOf(const std::string& folder, const DownloadManifest& manifest,
+                                        const RecordIdentity& wanted);
+
+// What a file of the folder holds as far as its manifest entry and its bytes tell.
+enum class FileCheck { Ok, Changed, Missing };
+FileCheck checkFile(const std::string& folder, const ManifestEntry& entry);
+
+}  // namespace kelvra

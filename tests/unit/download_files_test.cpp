@@ -1,0 +1,328 @@
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+
+#include "cli/Commands.h"
+#include "download/DownloadManifest.h"
+#include "download/WavFormat.h"
+#include "tests/support/StationFixture.h"
+#include "tests/support/WavExpectation.h"
+
+namespace kelvra {
+namespace {
+
+using Bytes = std::vector<std::uint8_t>;
+namespace fs = std::filesystem;
+
+const std::string kName = "5 Марта 18г 14-07-09 Запись 1.wav";
+const std::string kName2 = "5 Марта 18г 14-07-09 Запись 1 (2).wav";
+const std::string kName3 = "5 Марта 18г 14-07-09 Запись 1 (3).wav";
+constexpr std::uint32_t kChannelBytes = 16000;  // 8000 samples per second, 1 s
+
+// What a download leaves in its folder, through the window and through the command line run in
+// this process against the same simulated blocks.
+class DownloadFiles : public test::StationFixture {
+protected:
+    void SetUp() override {
+        driver.onFolderPicker(
+            [this](std::string_view) -> std::optional<std::string> { return folderText(); });
+    }
+
+    std::string folderText() const { return folder.path().string(); }
+
+    void place(blocksim::BlockSetup a, blocksim::BlockSetup b, int comA = 3, int comB = 4) {
+        setupA = std::move(a);
+        setupB = std::move(b);
+        addBlock(comA, setupA);
+        addBlock(comB, setupB);
+        if (!window) {
+            start();
+        }
+        tick(2);
+    }
+
+    void downloadInWindow(const std::vector<int>& lines) {
+        for (int line : lines) {
+            ASSERT_TRUE(driver.clickLine(*window, IDC_RECORD_LIST, line));
+        }
+        ASSERT_TRUE(driver.click(*window, IDC_READ_SELECTED));
+        ASSERT_TRUE(driver.runUntilWorkersEnd());
+    }
+
+    // One tick of the recovery timer, ten virtual seconds after the last, the heartbeat between.
+    void recoveryTick() {
+        tick(9);
+        clock.advance(1000);
+        ASSERT_TRUE(driver.fireTimer(*window, kRecoveryTimer));
+        ASSERT_TRUE(driver.runUntilWorkersEnd());
+    }
+
+    // The window lets go of the ports, as when the user closes it, so the command line can have
+    // them.
+    void closeWindow() {
+        driver.finish(*window);
+        window.reset();
+    }
+
+    int cli(const std::function<int()>& command) {
+        ::testing::internal::CaptureStdout();
+        ::testing::internal::CaptureStderr();
+        const int status = command();
+        out = ::testing::internal::GetCapturedStdout();
+        err = ::testing::internal::GetCapturedStderr();
+        return status;
+    }
+
+    int cliDownload(std::vector<int> lines, bool skipExisting, bool verify = false) {
+        cli::DownloadRequest request;
+        request.folder = folderText();
+        request.all = lines.empty();
+        request.lines = std::move(lines);
+        request.skipExisting = skipExisting;
+        request.verify = verify;
+        return cli([&] { return cli::runDownload(backend, clock, request); });
+    }
+
+    Bytes samples(const std::string& name) {
+        const Bytes data = test::readFileBytes(folder.path() / name);
+        EXPECT_EQ(data.size(), kWavHeaderSize + 2 * kChannelBytes) << name;
+        return data.size() < kWavHeaderSize ? Bytes{}
+                                            : Bytes(data.begin() + kWavHeaderSize, data.end());
+    }
+
+    bool sentAny(int com, std::uint8_t command) {
+        const Bytes sent = takeReceived(com);
+        return std::find(sent.begin(), sent.end(), command) != sent.end();
+    }
+
+    // Block A made three entries under one date and time (its clock was reset between them).
+    static blocksim::BlockSetup resetClockBlock() {
+        auto a = block(18, 42, 60, true);
+        a.entries = {entry(5, 1, true, 7), entry(6, 1, true, 7), entry(7, 1, true, 7)};
+        return a;
+    }
+
+    test::TempFolder folder;
+    blocksim::BlockSetup setupA;
+    blocksim::BlockSetup setupB;
+    std::string out;
+    std::string err;
+};
+
+TEST_F(DownloadFiles, ALineKeepsItsTableNameWhateverElseIsSelected) {
+    place(resetClockBlock(), block(18, 43, 60, false));
+    ASSERT_EQ(listLines().size(), 3u);
+    downloadInWindow({1});
+    EXPECT_EQ(folder.fileNames(), std::vector<std::string>{kName2});
+    closeWindow();
+
+    // Line 1 alone, then all three with the others already there: nothing is read twice and no
+    // file takes another line's data.
+    ASSERT_EQ(cliDownload({1}, true), 0) << err;
+    ASSERT_EQ(cliDownload({}, true), 0) << err;
+    EXPECT_NE(out.find("Line 1: skipped " + kName), std::string::npos) << out;
+    EXPECT_NE(out.find("Line 2: skipped " + kName2), std::string::npos) << out;
+    EXPECT_NE(out.find("Line 3: written " + kName3), std::string::npos) << out;
+    const std::string names[3] = {kName, kName2, kName3};
+    for (std::uint8_t line = 0; line < 3; ++line) {
+        EXPECT_TRUE(
+            samples(names[line]) ==
+            test::expectedSampleData({&setupA, std::uint8_t(5 + line)}, {}, 0, kChannelBytes))
+            << names[line];
+    }
+}
+
+TEST_F(DownloadFiles, ANewSessionUnderAnOldNameIsReadAndNeverReplacesTheOldFile) {
+    auto a = block(18, 42, 60, true);
+    a.entries = {entry(5, 1, true, 7)};
+    place(a, block(18, 43, 60, false));
+    downloadInWindow({0});
+    const Bytes earlier = samples(kName);
+
+    // The blocks were cleared and their clocks reset: the new record has the old one's date,
+    // time, number and length, in another entry.
+    backend.unplug(port(3));
+    backend.unplug(port(4));
+    auto again = block(18, 42, 60, true);
+    again.entries = {entry(8, 1, true, 7)};
+    place(again, block(18, 43, 60, false), 5, 6);
+    ASSERT_EQ(listLines().size(), 1u);
+    closeWindow();
+
+    ASSERT_EQ(cliDownload({}, true), 0) << err;
+    EXPECT_NE(out.find("Line 1: written " + kName2), std::string::npos) << out;
+    EXPECT_EQ(samples(kName), earlier) << "the earlier recording's only copy was replaced";
+    EXPECT_TRUE(samples(kName2) == test::expectedSampleData({&setupA, 8}, {}, 0, kChannelBytes));
+    EXPECT_EQ(DownloadManifest::load(folderText()).entries().size(), 2u);
+}
+
+TEST_F(DownloadFiles, AnInterruptedRedownloadLeavesTheCompleteFileAndNamesThePartialOne) {
+    auto a = block(18, 42, 60, true);
+    a.entries = {entry(5, 1, true, 7, 8000, 3)};
+    auto b = block(18, 43, 60, false);
+    b.entries = {entry(9, 1, false, 7, 8000, 3)};
+    place(a, b);
+    downloadInWindow({0});
+    const Bytes complete = test::readFileBytes(folder.path() / kName);
+    ASSERT_EQ(complete.size(), kWavHeaderSize + 2 * 48000u);
+
+    backend.withModel(port(4), [](blocksim::BlockModel& model) {
+        model.armUnplug(blocksim::UnplugFault{20, 3600000, false});
+    });
+    // The line is still selected from the first download.
+    ASSERT_EQ(window->GetListBox(IDC_RECORD_LIST).GetSelCount(), 1);
+    ASSERT_TRUE(driver.click(*window, IDC_READ_SELECTED));
+    ASSERT_TRUE(driver.runUntilWorkersEnd());
+    for (int tries = 0; tries < 6 && driver.messageBoxes().empty(); ++tries) {
+        recoveryTick();
+    }
+    ASSERT_EQ(driver.messageBoxes().size(), 1u);
+    EXPECT_EQ(test::readFileBytes(folder.path() / kName), complete);
+    const Bytes partial = test::readFileBytes(folder.path() / (kName + ".part"));
+    ASSERT_GT(partial.size(), kWavHeaderSize);
+    EXPECT_LT(partial.size(), complete.size());
+    EXPECT_TRUE(Bytes(complete.begin(), complete.begin() + static_cast<long>(partial.size())) ==
+                partial);
+}
+
+TEST_F(DownloadFiles, ARestartThatFailsAtTheSamePlaceEveryTimeEndsWithTheMessage) {
+    auto a = block(18, 42, 70, true);  // basic stream: every failure restarts the record
+    a.entries = {entry(5, 1, true, 7)};
+    a.faults.ack(blocksim::Exchange::Sector) = blocksim::AckFault{};  // 0x00 in place of 0x0E
+    auto b = block(18, 43, 70, false);
+    b.entries = {entry(9, 1, false, 7)};
+    place(a, b);
+    downloadInWindow({0});
+    for (int tries = 0; tries < 12 && driver.messageBoxes().empty(); ++tries) {
+        recoveryTick();
+    }
+    ASSERT_EQ(driver.messageBoxes().size(), 1u) << "the record restarts for ever";
+    EXPECT_EQ(driver.messageBoxes()[0].text, "Unable to read communication port");
+    EXPECT_FALSE(window->download().job().recoveryPending);
+    EXPECT_FALSE(fs::exists(folder.path() / kName));
+}
+
+TEST_F(DownloadFiles, TheWindowsFilesPassVerifyAndAreSkippedUntilOneChanges) {
+    place(resetClockBlock(), block(18, 43, 60, false));
+    downloadInWindow({0, 1, 2});
+    closeWindow();
+
+    ASSERT_EQ(cli([&] { return cli::runVerify(folderText(), false); }), 0) << out << err;
+    takeReceived(3);
+    ASSERT_EQ(cliDownload({}, true), 0) << err;
+    EXPECT_FALSE(sentAny(3, 0x13)) << "a record the folder holds intact was read again";
+
+    {
+        std::fstream file(folder.path() / kName2, std::ios::in | std::ios::out | std::ios::binary);
+        file.seekp(static_cast<std::streamoff>(kWavHeaderSize + 100));
+        file.put('\x7F');
+    }
+    fs::remove(folder.path() / kName3);
+    std::ofstream(folder.path() / "stranger.wav") << "not ours";
+    EXPECT_EQ(cli([&] { return cli::runVerify(folderText(), false); }), 1);
+    EXPECT_NE(out.find("ok       " + kName), std::string::npos) << out;
+    EXPECT_NE(out.find("changed  " + kName2), std::string::npos) << out;
+    EXPECT_NE(out.find("missing  " + kName3), std::string::npos) << out;
+    EXPECT_NE(out.find("unknown  stranger.wav"), std::string::npos) << out;
+
+    ASSERT_EQ(cliDownload({}, true), 0) << err;
+    EXPECT_NE(out.find("Line 2: written " + kName2), std::string::npos) << out;
+    EXPECT_NE(out.find("Line 3: written " + kName3), std::string::npos) << out;
+    EXPECT_EQ(cli([&] { return cli::runVerify(folderText(), false); }), 0) << out;
+}
+
+TEST_F(DownloadFiles, AFileMadeWithoutABlockIsReadAgainOnceTheBlockIsBack) {
+    auto a = block(18, 42, 60, true);
+    a.entries = {entry(5, 1, true, 7)};
+    auto b = block(18, 43, 60, false);
+    b.entries = {entry(9, 1, false, 7)};
+    setupA = a;
+    setupB = b;
+    addBlock(3, a);
+    start();
+    tick(2);
+    closeWindow();
+    ASSERT_EQ(cliDownload({}, true), 0) << err;
+    EXPECT_NE(err.find("Block B is not present: its channel of every file is silent"),
+              std::string::npos)
+        << err;
+
+    addBlock(4, b);
+    ASSERT_EQ(cliDownload({}, true), 0) << err;
+    EXPECT_NE(out.find("Line 1: written " + kName), std::string::npos) << out;
+    EXPECT_TRUE(samples(kName) ==
+                test::expectedSampleData({&setupA, 5}, {&setupB, 9}, 0, kChannelBytes));
+}
+
+TEST_F(DownloadFiles, AGuardedClearSendsNothingUntilEveryRecordIsInTheFolder) {
+    place(resetClockBlock(), block(18, 43, 60, false));
+    closeWindow();
+    ASSERT_EQ(cliDownload({1, 2}, false), 0) << err;
+    takeReceived(3);
+    takeReceived(4);
+    EXPECT_EQ(cli([&] { return cli::runClear(backend, clock, true, folderText()); }), 1);
+    EXPECT_NE(err.find("Line 3: " + kName3 + " is not in"), std::string::npos) << err;
+    EXPECT_FALSE(sentAny(3, 0x04));
+    EXPECT_FALSE(sentAny(4, 0x04));
+
+    ASSERT_EQ(cliDownload({3}, false), 0) << err;
+    ASSERT_EQ(cli([&] { return cli::runClear(backend, clock, true, folderText()); }), 0) << err;
+    EXPECT_TRUE(sentAny(3, 0x04));
+    EXPECT_TRUE(sentAny(4, 0x04));
+}
+
+TEST_F(DownloadFiles, CheckedReadsEndByteExactWhenABitArrivedFlipped) {
+    auto a = block(18, 42, 60, true);
+    a.entries = {entry(5, 1, true, 7)};
+    auto b = block(18, 43, 60, false);
+    b.entries = {entry(9, 1, false, 7)};
+    place(a, b);
+    closeWindow();
+    const Bytes expected = test::expectedSampleData({&setupA, 5}, {&setupB, 9}, 0, kChannelBytes);
+    blocksim::LineFault flip;
+    flip.kind = blocksim::LineFault::Kind::Flip;
+    flip.afterSectors = 10;
+    flip.offset = 100;
+    flip.bit = 3;
+
+    // The link cannot tell: a single read is written and reported as whole.
+    backend.armLineFault(port(3), flip);
+    ASSERT_EQ(cliDownload({}, false), 0) << err;
+    EXPECT_FALSE(samples(kName) == expected);
+
+    backend.armLineFault(port(3), flip);
+    ASSERT_EQ(cliDownload({}, false, true), 0) << err;
+    EXPECT_TRUE(samples(kName) == expected);
+    EXPECT_EQ(cli([&] { return cli::runVerify(folderText(), false); }), 0) << out;
+}
+
+TEST_F(DownloadFiles, MoreLinesThanAQueueAreReadAsSeveralJobs) {
+    auto a = block(18, 42, 60, true);
+    auto b = block(18, 43, 60, false);
+    for (std::uint8_t address = 0; address < 41; ++address) {
+        a.entries.push_back(entry(address, 4, true, address, 256, 1));
+        b.entries.push_back(entry(std::uint8_t(100 + address), 4, false, address, 256, 1));
+    }
+    place(a, b);
+    closeWindow();
+    ASSERT_EQ(cliDownload({}, false), 0) << err;
+    EXPECT_EQ(folder.fileNames().size(), 164u);
+    for (const int line : {0, 159, 160, 163}) {
+        const auto entryIndex = static_cast<std::uint8_t>(line / 4);
+        const auto record = static_cast<std::uint8_t>(line % 4);
+        char name[96];
+        std::snprintf(name, sizeof name, "5 Марта 18г 14-%02d-09 Запись %d.wav", entryIndex,
+                      record + 1);
+        const Bytes data = test::readFileBytes(folder.path() / name);
+        ASSERT_EQ(data.size(), kWavHeaderSize + 1024u) << name;
+        EXPECT_TRUE(Bytes(data.begin() + kWavHeaderSize, data.end()) ==
+                    test::expectedSampleData({&setupA, entryIndex},
+                                             {&setupB, std::uint8_t(100 + entryIndex)}, record,
+                                             512))
+            << name;
+    }
+}
+
+}  // namespace
+}  // namespace kelvra
