@@ -151,6 +151,10 @@ Worker::Outcome Worker::beginRecord() {
     const auto channelBytes = static_cast<std::uint32_t>(item.channelBytes());
     a_.bytesLeft = channelBytes;
     b_.bytesLeft = channelBytes;
+    // A record that begins, not one restarted after its failures, starts the count afresh.
+    if ((!a_.addressedReads || !b_.addressedReads) && job_.queuePos != job_.failingRecord) {
+        job_.retryCount = 0;
+    }
 
     RecordInfo& row = table_[job_.currentRow];
     if (row.month > 12) {
@@ -216,9 +220,17 @@ Worker::Outcome Worker::movePair() {
                      job_.currentSwapped ? sectorA_ : sectorB_, h, unsettled_ + unsettledBytes_);
     unsettledBytes_ += 2 * h;
     job_.jobBytesLeft = job_.jobBytesLeft > h ? job_.jobBytesLeft - h : 0;
-    if (settlesA && settlesB && !writeSettledPairs()) {
-        fileFailure();
-        return Outcome::Ended;
+    if (settlesA && settlesB) {
+        if (!writeSettledPairs()) {
+            fileFailure();
+            return Outcome::Ended;
+        }
+        // A restarted record that gets further than it ever got has mended its failures.
+        const DownloadItem& item = job_.downloadQueue[static_cast<std::size_t>(job_.queuePos)];
+        if (job_.queuePos == job_.failingRecord &&
+            item.channelBytes() - a_.bytesLeft > job_.furthestBytes) {
+            job_.retryCount = 0;
+        }
     }
     if (a_.bytesLeft == 0) {
         return completeRecord();

@@ -185,8 +185,9 @@ TEST(CliInterrupt, StopsAndNamesThePartialFile) {
     const CliResult result = blocks.run(run);
     ASSERT_TRUE(result.interrupted) << result.err;
     EXPECT_EQ(result.status, 1) << result.err;
-    const auto partial = folder.path() / "5 Марта 18г 14-07-09 Запись 1.wav";
+    const auto partial = folder.path() / "5 Марта 18г 14-07-09 Запись 1.wav.part";
     EXPECT_NE(result.err.find("partial file " + partial.string()), std::string::npos) << result.err;
+    EXPECT_FALSE(std::filesystem::exists(folder.path() / "5 Марта 18г 14-07-09 Запись 1.wav"));
     const auto size = std::filesystem::file_size(partial);
     EXPECT_GT(size, kWavHeaderSize);
     EXPECT_LT(size, kWavHeaderSize + 4u * 21362 * 10);

@@ -215,9 +215,11 @@ TEST_F(RecoveryE2e, ABlockThatStaysAwayEndsTheJobAndLeavesThePartialFile) {
     EXPECT_FALSE(window.IsItemVisible(IDC_PROGRESS));
 
     // The record in progress keeps its header, which counts the whole record, and the pairs
-    // written before the loss; the second record was never begun.
-    EXPECT_EQ(folder.fileNames(), std::vector<std::string>{kFirstRecord});
-    const auto partial = readFileBytes(folder.path() / kFirstRecord);
+    // written before the loss, under a name that says it is partial; the second record was
+    // never begun.
+    const std::string partialName = std::string(kFirstRecord) + ".part";
+    EXPECT_EQ(folder.fileNames(), std::vector<std::string>{partialName});
+    const auto partial = readFileBytes(folder.path() / partialName);
     const auto whole = expectedWavFile({setupA(), 5}, {setupB(), 9}, 0);
     ASSERT_GT(partial.size(), 76u);
     EXPECT_EQ((partial.size() - 76) % 1024, 0u);
