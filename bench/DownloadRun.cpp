@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <exception>
 
+#include "download/DownloadManifest.h"
 #include "tests/support/ExpectedWav.h"
 #include "tests/support/PairScenario.h"
 #include "tests/support/PtyStation.h"
@@ -66,6 +67,15 @@ std::string verifyFiles(const blocksim::Scenario& scenario, const test::TempFold
             test::expectedWavFile({&a, a.entries[i].address}, {&b, b.entries[i].address}, 0));
         if (!difference.empty()) {
             return std::string(name) + ": " + difference;
+        }
+    }
+    const DownloadManifest manifest = DownloadManifest::load(folder.path().string());
+    if (manifest.entries().size() != a.entries.size()) {
+        return "the manifest lists " + std::to_string(manifest.entries().size()) + " files";
+    }
+    for (const auto& [name, entry] : manifest.entries()) {
+        if (checkFile(folder.path().string(), entry) != FileCheck::Ok) {
+            return name + ": its bytes are not those the manifest noted";
         }
     }
     return {};

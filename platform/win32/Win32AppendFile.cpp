@@ -9,12 +9,12 @@
 namespace kelvra::platform {
 
 bool appendLine(const std::string& path, const std::string& line) {
-    // Append access alone: each write lands at the end of the file, never over what is there.
-    // Others may read meanwhile; another writer is refused until this line is on the disk.
-    // A reparse point at the name is opened itself, not followed, and refused below with
-    // devices and pipes; a folder does not open without backup semantics.
+    // Append access alone: each write lands at the end of the file, never over what is there,
+    // so another download appending to the same folder's file at the same time (both sharing
+    // writes) cannot tear a line. A reparse point at the name is opened itself, not followed, and
+    // refused below with devices and pipes; a folder does not open without backup semantics.
     HANDLE file = CreateFileW(toUtf16(path).c_str(), FILE_APPEND_DATA | FILE_READ_ATTRIBUTES,
-                              FILE_SHARE_READ, nullptr, OPEN_ALWAYS,
+                              FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS,
                               FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
     if (file == INVALID_HANDLE_VALUE) {
         return false;
