@@ -5,7 +5,10 @@
 # records of two simulated blocks on COM5 and COM6. When the build holds its zip (the package
 # target), the executables unpacked from the zip are the ones run, as a user gets them.
 #
-#   run_wine_test.sh <x86_64 Windows build dir> <kelvra-blocksim>
+#   run_wine_test.sh <x86_64 Windows build dir> <kelvra-blocksim> [<Linux kelvra-cli>]
+#
+# kelvra-cli.exe then downloads every record; the files must be those the Linux kelvra-cli
+# writes from the same blocks (when given), and its manifest's hashes this machine's own.
 #
 # Exit status: 0 when the window showed the block, 77 (skipped) when the Windows build, wine64
 # or Xvfb is missing, 1 otherwise. Every process it starts is ended on the way out.
@@ -13,6 +16,7 @@ set -uo pipefail
 
 windows_build=$1
 blocksim=$2
+linux_cli=${3:-}
 kelvra_exe=$windows_build/app/Kelvra.exe
 cli_exe=$windows_build/cli/kelvra-cli.exe
 probe_exe=$windows_build/tests/wine/kelvra-wine-probe.exe
@@ -145,7 +149,9 @@ cat >"$work/pair.json" <<'EOF'
                 "sampleRate": 8000, "duration": 1}]}]}
 EOF
 mkfifo "$work/pair.in"
-"$blocksim" --port-dir "$work/pair-ports" --wine-prefix "$WINEPREFIX" "$work/pair.json" \
+# Published where the Linux kelvra-cli looks too: a runtime folder of this user's own.
+mkdir -m 700 "$work/runtime"
+"$blocksim" --port-dir "$work/runtime/kelvra/ports" --wine-prefix "$WINEPREFIX" "$work/pair.json" \
     <"$work/pair.in" >"$work/pair.log" 2>&1 &
 simulator_pid=$!
 exec 4>"$work/pair.in"
@@ -162,3 +168,30 @@ grep -q '^{"index":1,"time":"2018-03-05T14:07:09","record":1,"blocks":"both"' "$
 grep -q '^{"index":3,"time":"2018-03-05T15:00:00","record":1,"blocks":"B"' "$work/list.out" ||
     fail "line 3 is not block B's own record"
 echo "kelvra-cli.exe listed the records of both simulated blocks"
+
+# A download of every record into a folder by its Windows name.
+mkdir "$work/out"
+out_windows="Z:$(tr / '\\' <<<"$work/out")"
+timeout 120 "$wine" "$cli_exe" download --out "$out_windows" --all >"$work/download.out" \
+    2>"$work/download.log" || fail "kelvra-cli.exe download ended with status $?"
+cat "$work/download.out"
+[ "$(find "$work/out" -name '*.wav' | wc -l)" -eq 3 ] || fail "kelvra-cli.exe did not write three files"
+[ -z "$(find "$work/out" -name '*.part')" ] || fail "a partial file is left after a complete job"
+sed -E 's/.*"file":"([^"]*)".*"sha256":"([0-9a-f]{64})".*/\2  \1/' "$work/out/kelvra-manifest.jsonl" \
+    >"$work/sums"
+[ "$(grep -c . "$work/sums")" -eq 3 ] || fail "the manifest does not list three files"
+(cd "$work/out" && sha256sum --check --quiet "$work/sums") || fail "the manifest's hashes are not the files'"
+if [ -n "$linux_cli" ]; then
+    mkdir "$work/linux-out"
+    XDG_RUNTIME_DIR=$work/runtime "$linux_cli" download --out "$work/linux-out" --all \
+        >"$work/linux-download.log" 2>&1 || fail "the Linux kelvra-cli did not download"
+    for file in "$work"/linux-out/*.wav; do
+        cmp "$file" "$work/out/$(basename "$file")" || fail "$(basename "$file") differs"
+    done
+fi
+timeout 120 "$wine" "$cli_exe" download --out "$out_windows" --all --skip-existing \
+    >"$work/again.out" 2>"$work/again.log" || fail "the second download ended with status $?"
+[ "$(grep -c ': skipped ' "$work/again.out")" -eq 3 ] || fail "--skip-existing read a record again"
+timeout 60 "$wine" "$cli_exe" verify "$out_windows" >"$work/verify.out" 2>"$work/verify.log" ||
+    fail "kelvra-cli.exe verify ended with status $?"
+echo "kelvra-cli.exe downloaded every record, as the Linux build does, and accounted for each file"
