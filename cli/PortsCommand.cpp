@@ -5,6 +5,7 @@
 #include "cli/ExitStatus.h"
 #include "cli/RecordText.h"
 #include "link/BlockLink.h"
+#include "platform/json/JsonWriter.h"
 #include "platform/serial/PortNames.h"
 #include "platform/serial/PortProbe.h"
 
@@ -49,16 +50,45 @@ std::string state(platform::SerialBackend& backend, const platform::PortProbe& p
     return {};
 }
 
+const char* accessName(platform::PortAccess access) {
+    switch (access) {
+        case platform::PortAccess::Absent:
+            return "absent";
+        case platform::PortAccess::PermissionDenied:
+            return "permission denied";
+        case platform::PortAccess::Busy:
+            return "busy";
+        case platform::PortAccess::Unopenable:
+            return "cannot be opened";
+        case platform::PortAccess::Openable:
+            return "open";
+    }
+    return "cannot be opened";
+}
+
 }  // namespace
 
-int runPorts(platform::SerialBackend& backend) {
+int runPorts(platform::SerialBackend& backend, bool json) {
     for (int index = 0; index < platform::kPortCount; ++index) {
         const platform::PortProbe probe = platform::probePort(index);
-        const std::string name =
-            probe.resolvesTo.empty()
-                ? probe.device + " (device)"
-                : probe.device + " (port directory link to " + probe.resolvesTo + ")";
-        std::printf("COM%-2d  %s  %s\n", index + 1, name.c_str(), state(backend, probe).c_str());
+        const std::string described = state(backend, probe);
+        if (json) {
+            platform::JsonObject object;
+            object.add("port", "COM" + std::to_string(index + 1)).add("device", probe.device);
+            if (probe.resolvesTo.empty()) {
+                object.addNull("linkTo");
+            } else {
+                object.add("linkTo", probe.resolvesTo);
+            }
+            object.add("access", accessName(probe.access)).add("state", described);
+            std::printf("%s\n", object.text().c_str());
+        } else {
+            const std::string name =
+                probe.resolvesTo.empty()
+                    ? probe.device + " (device)"
+                    : probe.device + " (port directory link to " + probe.resolvesTo + ")";
+            std::printf("COM%-2d  %s  %s\n", index + 1, name.c_str(), described.c_str());
+        }
         std::fflush(stdout);
     }
     return kExitDone;
