@@ -285,6 +285,10 @@ TEST(CliPorts, TellsAbsentRefusedBusyAndBlockPortsApart) {
     struct stat refusedStatus {};
     ASSERT_EQ(::stat(refused.c_str(), &refusedStatus), 0);
     const std::string refusedGroup = ::getgrgid(refusedStatus.st_gid)->gr_name;
+    // COM7: a device only its owner may open: joining its group would not help.
+    const std::string ownersOnly = runtime + "/owners-device";
+    std::ofstream(ownersOnly).put('x');
+    ASSERT_EQ(::chmod(ownersOnly.c_str(), 0600), 0);
     // COM6: a device another program holds.
     const std::string held = runtime + "/held-device";
     std::ofstream(held).put('x');
@@ -292,7 +296,8 @@ TEST(CliPorts, TellsAbsentRefusedBusyAndBlockPortsApart) {
     const int holder = ::open(held.c_str(), O_RDWR | O_CLOEXEC);
     ASSERT_GE(holder, 0);
     ASSERT_EQ(::flock(holder, LOCK_EX | LOCK_NB), 0);
-    for (const auto& [com, target] : {std::pair{5, refused}, std::pair{6, held}}) {
+    for (const auto& [com, target] :
+         {std::pair{5, refused}, std::pair{6, held}, std::pair{7, ownersOnly}}) {
         const std::string link = ports + "/COM" + std::to_string(com);
         ::unlink(link.c_str());
         ASSERT_EQ(::symlink(target.c_str(), link.c_str()), 0);
@@ -325,6 +330,8 @@ TEST(CliPorts, TellsAbsentRefusedBusyAndBlockPortsApart) {
         << state(5);
     EXPECT_NE(state(5).find("port directory link to " + refused), std::string::npos) << state(5);
     EXPECT_NE(state(6).find("busy, held by another program"), std::string::npos) << state(6);
+    EXPECT_NE(state(7).find("cannot be opened: permission denied"), std::string::npos) << state(7);
+    EXPECT_EQ(state(7).find("group"), std::string::npos) << state(7);
 }
 
 TEST(CliExitStatus, TellsUsageNoBlocksAndLinkFailuresApart) {

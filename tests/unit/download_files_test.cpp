@@ -272,6 +272,22 @@ TEST_F(DownloadFiles, AGuardedClearSendsNothingUntilEveryRecordIsInTheFolder) {
     EXPECT_TRUE(sentAny(4, 0x04));
 }
 
+TEST_F(DownloadFiles, AFileThatCannotBeMadeIsNamedWithTheReason) {
+    auto a = block(18, 42, 60, true);
+    a.entries = {entry(5, 1, true, 7)};
+    place(a, block(18, 43, 60, false));
+    closeWindow();
+    fs::create_directory(folder.path() / kName);
+    EXPECT_EQ(cliDownload({}, false), 1);
+    EXPECT_NE(out.find("Line 1: failed " + kName +
+                       " (Unable to create file: " + (folder.path() / kName).string() +
+                       ": something other than a plain file of its own is at the name)"),
+              std::string::npos)
+        << out;
+    EXPECT_TRUE(fs::is_directory(folder.path() / kName))
+        << "what was at the name is left as it was";
+}
+
 TEST_F(DownloadFiles, CheckedReadsEndByteExactWhenABitArrivedFlipped) {
     auto a = block(18, 42, 60, true);
     a.entries = {entry(5, 1, true, 7)};
