@@ -5,11 +5,18 @@
 #include <chrono>
 #include <cstdio>
 #include <exception>
+#include <filesystem>
 
 #include "download/DownloadManifest.h"
+#include "platform/dialog/WorkerThread.h"
+#include "platform/headless/DialogDriver.h"
+#include "resources/KelvraResources.h"
 #include "tests/support/ExpectedWav.h"
 #include "tests/support/PairScenario.h"
 #include "tests/support/PtyStation.h"
+#include "tools/blocksim/SimulatedSerialBackend.h"
+#include "tools/blocksim/VirtualClock.h"
+#include "ui/MainDlg.h"
 
 namespace kelvra::bench {
 
@@ -81,6 +88,79 @@ std::string verifyFiles(const blocksim::Scenario& scenario, const test::TempFold
     return {};
 }
 
+// Asks each port it opens for low latency, so that a modelled adapter drops to 1 ms.
+class LowLatencyBackend : public platform::SerialBackend {
+public:
+    explicit LowLatencyBackend(platform::SerialBackend& ports) : ports_(ports) {}
+
+    platform::OpenedPort open(const std::string& deviceName) override {
+        platform::OpenedPort opened = ports_.open(deviceName);
+        if (opened.port) {
+            opened.port->requestLowLatency();
+        }
+        return opened;
+    }
+    std::string deviceName(int index) override { return ports_.deviceName(index); }
+
+private:
+    platform::SerialBackend& ports_;
+};
+
+// The job as runDownloadJob() runs it, with the blocks in this process: only the virtual time
+// that the simulated lines, adapters and time-outs took counts as wall time.
+std::string runInProcess(const RunSetup& run, const blocksim::Scenario& scenario,
+                         const std::string& folder, RunResult& result) {
+    blocksim::VirtualClock clock;
+    blocksim::SimulatedSerialBackend simulated(clock);
+    simulated.setPaced(true);
+    if (run.adapterLatencyMs) {
+        simulated.setAdapterLatency(*run.adapterLatencyMs);
+    }
+    simulated.addScenario(scenario);
+    LowLatencyBackend asking(simulated);
+    platform::headless::DialogDriver driver;
+    platform::UseResources(kelvraResources());
+    CMainDlg window(
+        run.requestLowLatency ? static_cast<platform::SerialBackend&>(asking) : simulated, clock);
+    driver.open(window);
+    const auto previousDirectory = std::filesystem::current_path();
+    const auto finish = [&](std::string failure) {
+        driver.finish(window);
+        std::filesystem::current_path(previousDirectory);
+        return failure;
+    };
+    for (int tick = 0; tick < 5 && !(window.slotA.present && window.slotB.present); ++tick) {
+        clock.advance(1000);
+        driver.fireTimer(window, kMonitorTimer);
+    }
+    if (!window.slotA.present || !window.slotB.present) {
+        return finish("the blocks were not found");
+    }
+    for (int line = 0; line < run.records; ++line) {
+        driver.clickLine(window, IDC_RECORD_LIST, line);
+    }
+    driver.onFolderPicker([folder](std::string_view) { return std::optional(folder); });
+    rusage before{};
+    getrusage(RUSAGE_SELF, &before);
+    result.baselineRssKb = before.ru_maxrss;
+    const std::uint64_t start = clock.nowUs();
+    if (!driver.click(window, IDC_READ_SELECTED) || platform::AfxRunningWorkerCount() == 0) {
+        return finish("the job did not start");
+    }
+    if (!driver.runUntilWorkersEnd(std::chrono::minutes(10))) {
+        return finish("the job did not end in time");
+    }
+    result.wallSeconds = static_cast<double>(clock.nowUs() - start) / 1e6;
+    rusage after{};
+    getrusage(RUSAGE_SELF, &after);
+    result.cpuSeconds = cpuSeconds(after) - cpuSeconds(before);
+    result.peakRssKb = after.ru_maxrss;
+    if (window.download().job().recoveryPending || !driver.messageBoxes().empty()) {
+        return finish("the transfer failed");
+    }
+    return finish({});
+}
+
 }  // namespace
 
 const char* modeName(StreamMode mode) {
@@ -104,6 +184,18 @@ RunResult runDownloadJob(const RunSetup& run) {
     }
     result.lineSeconds = result.bytesPerChannel / kLineBytesPerSecond;
     test::TempFolder folder;
+    if (run.inProcess) {
+        try {
+            result.failure = runInProcess(run, scenario, folder.path().string(), result);
+        } catch (const std::exception& error) {
+            result.failure = error.what();
+        }
+        if (result.failure.empty()) {
+            result.failure = verifyFiles(scenario, folder);
+        }
+        result.ok = result.failure.empty();
+        return result;
+    }
     try {
         test::PtyStation station({run.blocksimBinary, scenario, true, run.adapterLatencyMs});
         if (!station.tickUntilBothPlaced()) {

@@ -17,6 +17,10 @@ struct RunSetup {
     int records = 1;
     int seconds = 20;  // record length where the firmware keeps it (batches, basic stream)
     std::optional<std::uint32_t> adapterLatencyMs{};  // blocks behind a USB serial adapter
+    // The blocks simulated in this process on a virtual clock instead of kelvra-blocksim on
+    // pseudo-terminals; wall time is then virtual time.
+    bool inProcess = false;
+    bool requestLowLatency = false;  // in process: each port is asked for low latency
 };
 
 // What one download job cost, measured inside the process that ran it.

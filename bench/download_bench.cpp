@@ -63,17 +63,17 @@ std::optional<RunResult> parseResult(const std::string& line, std::string& failu
 }
 
 // Runs one job in a process of its own, so that its peak memory is its own.
+// `setup` passes the options that set how the blocks are served.
 RunResult runInChild(const std::string& self, const std::string& mode, int records, int seconds,
-                     std::uint32_t adapterLatency) {
+                     const std::vector<std::string>& setup) {
     std::vector<std::string> arguments = {self,
                                           "--run-one",
                                           mode,
                                           "--records",
                                           std::to_string(records),
                                           "--seconds",
-                                          std::to_string(seconds),
-                                          "--adapter-latency",
-                                          std::to_string(adapterLatency)};
+                                          std::to_string(seconds)};
+    arguments.insert(arguments.end(), setup.begin(), setup.end());
     std::vector<char*> argv;
     for (std::string& argument : arguments) {
         argv.push_back(argument.data());
@@ -159,6 +159,8 @@ int main(int argc, char** argv) {
     std::vector<std::string> modes = {"batches", "single", "basic"};
     std::string runOne;
     std::uint32_t adapterLatency = 0;
+    bool inProcess = false;
+    bool requestLowLatency = false;
     app.add_option("--records", records,
                    "Records of the larger batch job, compared with a 1-record job for memory")
         ->check(CLI::Range(1, 41))
@@ -176,6 +178,14 @@ int main(int argc, char** argv) {
                    "MS ms (kelvra-blocksim --adapter-latency); 0, the default, for none")
         ->option_text("MS")
         ->check(CLI::Range(0, 255));
+    CLI::Option* inProcessFlag = app.add_flag(
+        "--in-process", inProcess,
+        "Simulate the blocks in this process on a virtual clock instead (paced at the line\n"
+        "rate, behind the same adapter); wall s is then virtual time");
+    app.add_flag("--request-low-latency", requestLowLatency,
+                 "In process: ask each port for low latency as it is opened, which drops the\n"
+                 "modelled adapter's timer to 1 ms")
+        ->needs(inProcessFlag);
     app.add_option("--run-one", runOne, "One job in this process (used by the benchmark itself)")
         ->check(CLI::IsMember({"batches", "single", "basic"}))
         ->group("");
@@ -186,6 +196,8 @@ int main(int argc, char** argv) {
         if (adapterLatency > 0) {
             setup.adapterLatencyMs = adapterLatency;
         }
+        setup.inProcess = inProcess;
+        setup.requestLowLatency = requestLowLatency;
         printResult(kelvra::bench::runDownloadJob(setup));
         return 0;
     }
@@ -198,10 +210,19 @@ int main(int argc, char** argv) {
     }
     const std::string selfPath(self, static_cast<std::size_t>(length));
 
-    if (adapterLatency > 0) {
-        std::printf("Behind a modelled USB serial adapter, latency timer %u ms.\n\n",
-                    adapterLatency);
+    std::vector<std::string> setup = {"--adapter-latency", std::to_string(adapterLatency)};
+    if (inProcess) {
+        setup.push_back("--in-process");
+        std::printf("Blocks simulated in process on a virtual clock: wall s is virtual time.\n");
     }
+    if (requestLowLatency) {
+        setup.push_back("--request-low-latency");
+        std::printf("Each port is asked for low latency as it is opened.\n");
+    }
+    if (adapterLatency > 0) {
+        std::printf("Behind a modelled USB serial adapter, latency timer %u ms.\n", adapterLatency);
+    }
+    std::printf("\n");
     std::printf("| %-14s | %7s | %13s | %11s | %8s | %10s | %7s | %8s | %9s | %10s | %10s |\n",
                 "mode", "records", "bytes/channel", "line-rate s", "wall s", "over line", "CPU s",
                 "CPU/wall", "sim CPU s", "RSS before", "RSS peak");
@@ -219,11 +240,11 @@ int main(int argc, char** argv) {
     for (const std::string& mode : modes) {
         const StreamMode streamMode = kModes.at(mode);
         const std::string name = kelvra::bench::modeName(streamMode);
-        const RunResult one = runInChild(selfPath, mode, 1, seconds, adapterLatency);
+        const RunResult one = runInChild(selfPath, mode, 1, seconds, setup);
         printRow(name, 1, one);
         failed = failed || !one.ok;
         if (streamMode == StreamMode::Batches) {
-            const RunResult many = runInChild(selfPath, mode, records, seconds, adapterLatency);
+            const RunResult many = runInChild(selfPath, mode, records, seconds, setup);
             printRow(name, records, many);
             failed = failed || !many.ok;
             if (one.ok && many.ok) {

@@ -140,6 +140,42 @@ TEST_F(AdapterBackend, AvailableCountsTheRestOfTheLastPacket) {
     EXPECT_EQ(clock.nowMs(), 16u);
 }
 
+struct PacedCase {
+    const char* name;
+    std::uint32_t latencyMs;  // 0: no adapter
+    bool lowLatency;
+    std::uint64_t sectorUs;  // until a sector and its acknowledgement are read
+};
+
+class PacedSector : public AdapterBackend, public ::testing::WithParamInterface<PacedCase> {};
+
+TEST_P(PacedSector, TakesTheLineTimeAndWhatTheLastPacketWaits) {
+    backend.setPaced(true);
+    if (GetParam().latencyMs > 0) {
+        backend.setAdapterLatency(GetParam().latencyMs);
+    }
+    auto port = backend.open("SIM-COM1").port;
+    if (GetParam().lowLatency) {
+        EXPECT_TRUE(port->requestLowLatency());
+    }
+    const Bytes request = {0x13, 1, 0, 0, 0, 1};
+    ASSERT_EQ(port->write(request.data(), request.size()), request.size());
+    Bytes reply(513);
+    EXPECT_EQ(port->read(reply.data(), reply.size()), 513u);
+    EXPECT_EQ(clock.nowUs(), GetParam().sectorUs);
+}
+
+// 513 bytes at 46080 bytes/s take 11133 us; behind the adapter the last 17 follow eight full
+// packets, and the first of them comes at 10786 us. At 1 ms a packet never fills (62 bytes take
+// 1.35 ms): the last one goes 1 ms after its first byte, 89 us after the last.
+INSTANTIATE_TEST_SUITE_P(Adapter, PacedSector,
+                         ::testing::Values(PacedCase{"OnTheLine", 0, false, 11133},
+                                           PacedCase{"Behind16ms", 16, false, 10786 + 16000},
+                                           PacedCase{"AskedForLowLatency", 16, true, 11222}),
+                         [](const ::testing::TestParamInfo<PacedCase>& paced) {
+                             return std::string(paced.param.name);
+                         });
+
 class AdapterLineErrors : public AdapterBackend, public ::testing::WithParamInterface<bool> {};
 
 TEST_P(AdapterLineErrors, CountRisesWithTheDamagedSectorOnly) {

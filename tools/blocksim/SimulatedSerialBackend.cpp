@@ -7,10 +7,11 @@ namespace kelvra::blocksim {
 
 namespace {
 
-constexpr std::uint64_t kReadTotalConstantMs = 1000;
-constexpr std::uint64_t kReadTotalPerByteMs = 5;
-constexpr std::uint64_t kReadIntervalMs = 200;
+constexpr std::uint64_t kReadTotalConstantUs = 1000000;
+constexpr std::uint64_t kReadTotalPerByteUs = 5000;
+constexpr std::uint64_t kReadIntervalUs = 200000;
 constexpr std::chrono::milliseconds kLowLatency{1};
+constexpr std::uint64_t kLineBytesPerSecond = 46080;  // 460800 baud, 8N1
 
 }  // namespace
 
@@ -115,13 +116,23 @@ void SimulatedSerialBackend::setAdapterLatency(std::uint32_t latencyMs) {
         if (!each.model) {
             continue;
         }
-        feed(each);
+        pump(each);
         if (each.adapter) {
             each.adapter->setLatency(*adapterLatency_);
         } else {
             each.adapter.emplace(*adapterLatency_);
         }
     }
+}
+
+void SimulatedSerialBackend::setPaced(bool paced) {
+    std::lock_guard lock(mutex_);
+    for (auto& [name, each] : devices_) {
+        pump(each);
+        each.lineStartUs = clock_.nowUs();
+        each.lineCarried = 0;
+    }
+    paced_ = paced;
 }
 
 std::optional<std::uint32_t> SimulatedSerialBackend::adapterLatency(const std::string& name) const {
@@ -175,8 +186,7 @@ void SimulatedSerialBackend::withModel(const std::string& name,
     if (!block.model) {
         throw std::invalid_argument("simulated device " + name + " is not a block");
     }
-    use(*block.model);
-    feed(block);
+    reply(block, [&] { use(*block.model); });
     unplugWhenDrained(block);
 }
 
@@ -290,11 +300,10 @@ std::size_t SimulatedSerialBackend::portWrite(const std::string& name, std::uint
     switch (target.kind) {
         case Kind::Block: {
             const auto clockBefore = target.model->setup().clock;
-            target.model->receive(bytes, count);
+            reply(target, [&] { target.model->receive(bytes, count); });
             if (target.model->setup().clock != clockBefore) {
                 target.clockSetAt = clock_.nowMs();
             }
-            feed(target);
             unplugWhenDrained(target);
             break;
         }
@@ -310,6 +319,8 @@ std::size_t SimulatedSerialBackend::portWrite(const std::string& name, std::uint
 
 void SimulatedSerialBackend::dropReplies(Device& device) {
     device.repliesPending = 0;
+    device.lineStartUs = clock_.nowUs();
+    device.lineCarried = 0;
     device.host.clear();
     if (device.adapter) {
         device.adapter->clear();
@@ -319,54 +330,79 @@ void SimulatedSerialBackend::dropReplies(Device& device) {
     }
 }
 
-void SimulatedSerialBackend::feed(Device& device) {
-    if (!device.model || !device.adapter) {
-        return;
+void SimulatedSerialBackend::reply(Device& device, const std::function<void()>& produce) {
+    pump(device);
+    if (device.model && device.model->pendingOutput() == 0) {
+        device.lineStartUs = clock_.nowUs();
+        device.lineCarried = 0;
     }
-    const UsbSerialAdapter::Time now = std::chrono::milliseconds(clock_.nowMs());
-    std::vector<std::uint8_t> bytes;
-    while (device.model->pendingOutput() > 0) {
-        const std::optional<std::size_t> beforeError = device.model->pendingBeforeLineError();
-        bytes.resize(beforeError ? *beforeError + 1 : device.model->pendingOutput());
-        device.adapter->receive(bytes.data(), device.model->takeOutput(bytes.data(), bytes.size()),
-                                now);
-        if (beforeError) {
-            device.adapter->markLineError();
-        }
-    }
+    produce();
+    pump(device);
 }
 
-void SimulatedSerialBackend::deliver(Device& device) {
+std::uint64_t SimulatedSerialBackend::lineArrivalUs(const Device& device,
+                                                    std::uint64_t index) const {
+    return device.lineStartUs +
+           ((index + 1) * 1000000 + kLineBytesPerSecond - 1) / kLineBytesPerSecond;
+}
+
+void SimulatedSerialBackend::pump(Device& device) {
     if (!device.model) {
         return;
     }
-    if (device.adapter) {
-        feed(device);
-        device.lineErrors +=
-            device.adapter->handOver(std::chrono::milliseconds(clock_.nowMs()), device.host);
-        return;
+    const std::uint64_t now = clock_.nowUs();
+    std::size_t due = device.model->pendingOutput();
+    if (paced_) {
+        const std::uint64_t carried = (now - device.lineStartUs) * kLineBytesPerSecond / 1000000;
+        due = static_cast<std::size_t>(
+            std::min<std::uint64_t>(due, carried - std::min(carried, device.lineCarried)));
     }
-    std::uint8_t bytes[4096];
-    while (device.model->pendingOutput() > 0) {
+    std::vector<std::uint8_t> bytes;
+    while (due > 0) {
         const std::optional<std::size_t> beforeError = device.model->pendingBeforeLineError();
-        const std::size_t wanted = beforeError ? *beforeError + 1 : sizeof bytes;
-        const std::size_t got = device.model->takeOutput(bytes, std::min(wanted, sizeof bytes));
-        device.host.insert(device.host.end(), bytes, bytes + got);
-        if (beforeError && got == wanted) {
-            ++device.lineErrors;
+        std::size_t count = beforeError ? std::min(due, *beforeError + 1) : due;
+        // An adapter times its packets by their bytes' arrival: one at a time off a paced line.
+        if (paced_ && device.adapter) {
+            count = 1;
         }
+        bytes.resize(count);
+        device.model->takeOutput(bytes.data(), count);
+        const bool flagged = beforeError && count == *beforeError + 1;
+        const std::uint64_t at =
+            paced_ ? lineArrivalUs(device, device.lineCarried + count - 1) : now;
+        device.lineCarried += count;
+        due -= count;
+        if (device.adapter) {
+            device.adapter->receive(bytes.data(), count, std::chrono::microseconds(at));
+            if (flagged) {
+                device.adapter->markLineError();
+            }
+        } else {
+            device.host.insert(device.host.end(), bytes.begin(), bytes.end());
+            device.lineErrors += flagged ? 1 : 0;
+        }
+    }
+    if (device.adapter) {
+        device.lineErrors += device.adapter->handOver(std::chrono::microseconds(now), device.host);
     }
 }
 
-std::optional<std::uint64_t> SimulatedSerialBackend::nextDeliveryMs(const Device& device) const {
-    if (!device.adapter) {
-        return std::nullopt;
+std::optional<std::uint64_t> SimulatedSerialBackend::nextArrivalUs(const Device& device,
+                                                                   std::size_t wanted) const {
+    std::optional<std::uint64_t> next;
+    if (device.adapter && device.adapter->nextHandOver()) {
+        next = static_cast<std::uint64_t>(device.adapter->nextHandOver()->count());
     }
-    const std::optional<UsbSerialAdapter::Time> next = device.adapter->nextHandOver();
-    if (!next) {
-        return std::nullopt;
+    const std::size_t pending = device.model ? device.model->pendingOutput() : 0;
+    if (paced_ && pending > 0) {
+        // The byte that fills the adapter's packet, or the last the reader waits for; with
+        // fewer pending, the last of them.
+        const std::size_t needed = device.adapter ? device.adapter->room() : wanted;
+        const std::uint64_t arrival =
+            lineArrivalUs(device, device.lineCarried + std::min(needed, pending) - 1);
+        next = next ? std::min(*next, arrival) : arrival;
     }
-    return static_cast<std::uint64_t>(std::chrono::ceil<std::chrono::milliseconds>(*next).count());
+    return next;
 }
 
 std::size_t SimulatedSerialBackend::take(Device& device, std::uint8_t* bytes, std::size_t count) {
@@ -376,7 +412,7 @@ std::size_t SimulatedSerialBackend::take(Device& device, std::uint8_t* bytes, st
         device.repliesPending -= got;
         return got;
     }
-    deliver(device);
+    pump(device);
     const std::size_t got = std::min(count, device.host.size());
     std::copy_n(device.host.begin(), got, bytes);
     device.host.erase(device.host.begin(), device.host.begin() + static_cast<std::ptrdiff_t>(got));
@@ -389,28 +425,28 @@ std::size_t SimulatedSerialBackend::portRead(const std::string& name, std::uint6
     std::lock_guard lock(mutex_);
     settle();
     Device& source = device(name);
-    const std::uint64_t start = clock_.nowMs();
-    const std::uint64_t totalEnd = start + kReadTotalConstantMs + kReadTotalPerByteMs * count;
+    const std::uint64_t start = clock_.nowUs();
+    const std::uint64_t totalEnd = start + kReadTotalConstantUs + kReadTotalPerByteUs * count;
     std::uint64_t lastByteAt = start;
     std::size_t got = 0;
     const auto giveUpAt = [&] {
-        return got > 0 ? std::min(totalEnd, lastByteAt + kReadIntervalMs) : totalEnd;
+        return got > 0 ? std::min(totalEnd, lastByteAt + kReadIntervalUs) : totalEnd;
     };
     while (got < count && alive(source, generation)) {
         const std::size_t took = take(source, bytes + got, count - got);
         if (took > 0) {
             got += took;
-            lastByteAt = clock_.nowMs();
+            lastByteAt = clock_.nowUs();
             continue;
         }
-        const std::optional<std::uint64_t> next = nextDeliveryMs(source);
+        const std::optional<std::uint64_t> next = nextArrivalUs(source, count - got);
         if (!next || *next > giveUpAt()) {
             break;
         }
-        clock_.advance(*next - std::min(*next, clock_.nowMs()));
+        clock_.advanceUs(*next - std::min(*next, clock_.nowUs()));
     }
     if (got < count) {
-        clock_.advance(giveUpAt() - std::min(giveUpAt(), clock_.nowMs()));
+        clock_.advanceUs(giveUpAt() - std::min(giveUpAt(), clock_.nowUs()));
     }
     return got;
 }
@@ -423,7 +459,7 @@ std::size_t SimulatedSerialBackend::portAvailable(const std::string& name,
     if (!alive(source, generation)) {
         return 0;
     }
-    deliver(source);
+    pump(source);
     return source.kind == Kind::Responder ? source.repliesPending : source.host.size();
 }
 
@@ -434,7 +470,7 @@ bool SimulatedSerialBackend::portRequestLowLatency(const std::string& name,
     if (!alive(target, generation) || !target.adapter) {
         return false;
     }
-    feed(target);
+    pump(target);
     target.adapter->setLatency(kLowLatency);
     return true;
 }
@@ -444,7 +480,7 @@ std::uint64_t SimulatedSerialBackend::portLineErrors(const std::string& name,
     std::lock_guard lock(mutex_);
     Device& source = device(name);
     if (alive(source, generation)) {
-        deliver(source);
+        pump(source);
     }
     return source.lineErrors;
 }

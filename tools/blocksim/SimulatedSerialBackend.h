@@ -50,6 +50,9 @@ public:
     void setAdapterLatency(std::uint32_t latencyMs);
     // The latency timer of the device's adapter now, if it has one.
     std::optional<std::uint32_t> adapterLatency(const std::string& name) const;
+    // Holds every block's replies to the line rate, 46080 bytes/s (460800 baud, 8N1), in
+    // virtual time; otherwise a reply is there as soon as it is asked for.
+    void setPaced(bool paced);
 
     // The device goes away: opening fails, and a port opened before stays dead (reads and writes
     // move nothing) even after the device returns. Without `forMs` it stays away until plug().
@@ -87,7 +90,11 @@ private:
         std::optional<UsbSerialAdapter> adapter;
         std::deque<std::uint8_t> host;  // handed to the host, not read yet
         std::uint64_t lineErrors = 0;   // counted by the driver since the port was opened
-        std::uint64_t generation = 0;   // counts unplugs; a port of an older generation is dead
+        // Paced: when the line began to carry the replies still pending in the model, and how
+        // many bytes it has carried since then.
+        std::uint64_t lineStartUs = 0;
+        std::uint64_t lineCarried = 0;
+        std::uint64_t generation = 0;  // counts unplugs; a port of an older generation is dead
         std::optional<std::uint64_t> returnAt;
         bool returnInOtherSlot = false;
         std::optional<std::uint64_t> clockSetAt;
@@ -105,12 +112,14 @@ private:
     void unplugWhenDrained(Device& device);
     // What nobody reads is lost: the block's replies, the adapter's packets, the host's buffer.
     void dropReplies(Device& device);
-    // Moves the block's replies onto the line: into the adapter, or straight to the host.
-    void feed(Device& device);
-    // Hands the host what has reached it by now.
-    void deliver(Device& device);
-    // When more bytes reach the host without anything sent, if any will.
-    std::optional<std::uint64_t> nextDeliveryMs(const Device& device) const;
+    // Hands the host what the line (and the adapter) brought by now.
+    void pump(Device& device);
+    // The block's new replies follow those still on the line, or start now on an idle one.
+    void reply(Device& device, const std::function<void()>& produce);
+    // When the line delivers its byte `index`, counted from its start.
+    std::uint64_t lineArrivalUs(const Device& device, std::uint64_t index) const;
+    // When more bytes reach the host without anything sent, if any will; waiting for `wanted`.
+    std::optional<std::uint64_t> nextArrivalUs(const Device& device, std::size_t wanted) const;
     std::size_t take(Device& device, std::uint8_t* bytes, std::size_t count);
 
     std::size_t portWrite(const std::string& name, std::uint64_t generation,
@@ -127,6 +136,7 @@ private:
     std::map<std::string, Device> devices_;
     std::map<std::string, int> openCounts_;
     std::optional<std::chrono::milliseconds> adapterLatency_;
+    bool paced_ = false;
 };
 
 }  // namespace kelvra::blocksim

@@ -54,6 +54,13 @@ std::uint64_t UsbSerialAdapter::handOver(Time now, std::deque<std::uint8_t>& hos
     return lineErrors;
 }
 
+std::size_t UsbSerialAdapter::room() const {
+    if (packets_.empty() || packets_.back().sealed) {
+        return kPacketBytes;
+    }
+    return kPacketBytes - packets_.back().bytes.size();
+}
+
 std::optional<UsbSerialAdapter::Time> UsbSerialAdapter::nextHandOver() const {
     if (packets_.empty()) {
         return std::nullopt;

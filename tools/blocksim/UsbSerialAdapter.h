@@ -35,6 +35,8 @@ public:
     std::uint64_t handOver(Time now, std::deque<std::uint8_t>& host);
     // When the next packet is due, while any bytes wait.
     std::optional<Time> nextHandOver() const;
+    // Bytes that would fill the packet being collected: a whole packet's when none is.
+    std::size_t room() const;
     bool empty() const { return packets_.empty(); }
     // Drops what waits: the adapter lost power, or nobody holds the port.
     void clear() { packets_.clear(); }

@@ -14,7 +14,7 @@ platform::LocalTime VirtualClock::localTime() {
     const auto instant =
         sys_days{date} + hours{setTime_.hour} + minutes{setTime_.minute} +
         seconds{setTime_.second} +
-        duration_cast<seconds>(milliseconds{static_cast<milliseconds::rep>(now_ - setAt_)});
+        duration_cast<seconds>(microseconds{static_cast<microseconds::rep>(nowUs_ - setAtUs_)});
     const auto midnight = floor<days>(instant);
     const year_month_day today{midnight};
     const hh_mm_ss clock{instant - midnight};
@@ -29,9 +29,9 @@ platform::LocalTime VirtualClock::localTime() {
 platform::LocalTime VirtualClock::atStartOfSecond() {
     {
         std::lock_guard lock(mutex_);
-        const std::uint64_t intoSecond = (now_ - setAt_) % 1000;
+        const std::uint64_t intoSecond = (nowUs_ - setAtUs_) % 1000000;
         if (intoSecond != 0) {
-            now_ += 1000 - intoSecond;
+            nowUs_ += 1000000 - intoSecond;
         }
     }
     return localTime();
@@ -40,17 +40,25 @@ platform::LocalTime VirtualClock::atStartOfSecond() {
 void VirtualClock::setLocalTime(const platform::LocalTime& time) {
     std::lock_guard lock(mutex_);
     setTime_ = time;
-    setAt_ = now_;
+    setAtUs_ = nowUs_;
 }
 
 std::uint64_t VirtualClock::nowMs() const {
+    return nowUs() / 1000;
+}
+
+std::uint64_t VirtualClock::nowUs() const {
     std::lock_guard lock(mutex_);
-    return now_;
+    return nowUs_;
 }
 
 void VirtualClock::advance(std::uint64_t ms) {
+    advanceUs(ms * 1000);
+}
+
+void VirtualClock::advanceUs(std::uint64_t us) {
     std::lock_guard lock(mutex_);
-    now_ += ms;
+    nowUs_ += us;
 }
 
 }  // namespace kelvra::blocksim
