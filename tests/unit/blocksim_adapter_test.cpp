@@ -128,17 +128,32 @@ TEST_F(AdapterBackend, RepliesWaitForTheLatencyTimerUntilLowLatencyIsAsked) {
     EXPECT_EQ(backend.adapterLatency("SIM-COM1"), 16u) << "a new adapter has the default timer";
 }
 
-TEST_F(AdapterBackend, AvailableCountsTheRestOfTheLastPacket) {
+class AdapterStrayBytes : public AdapterBackend,
+                          public ::testing::WithParamInterface<LineFault::Kind> {};
+
+TEST_P(AdapterStrayBytes, FollowTheAcknowledgementInItsPacketOrInTheNext) {
+    const bool late = GetParam() == LineFault::Kind::Late;
     backend.setAdapterLatency(16);
-    backend.armLineFault("SIM-COM1", LineFault{LineFault::Kind::Garbage, 0, 0, 0x0E, 1});
+    backend.armLineFault("SIM-COM1", LineFault{GetParam(), 0, 0, 0x0E, 2});
     auto port = backend.open("SIM-COM1").port;
     const Bytes request = {0x13, 1, 0, 0, 0, 1};
     ASSERT_EQ(port->write(request.data(), request.size()), request.size());
     Bytes reply(513);
     EXPECT_EQ(port->read(reply.data(), reply.size()), 513u);
-    EXPECT_EQ(port->available(), 1u) << "in the same packet as the acknowledgement";
     EXPECT_EQ(clock.nowMs(), 16u);
+    EXPECT_EQ(port->available(), late ? 0u : 2u);
+    Bytes stray(2);
+    EXPECT_EQ(port->read(stray.data(), stray.size()), 2u);
+    EXPECT_EQ(stray, (Bytes{0x0E, 0x0E}));
+    EXPECT_EQ(clock.nowMs(), late ? 32u : 16u);
 }
+
+INSTANTIATE_TEST_SUITE_P(Adapter, AdapterStrayBytes,
+                         ::testing::Values(LineFault::Kind::Garbage, LineFault::Kind::Late),
+                         [](const ::testing::TestParamInfo<LineFault::Kind>& kind) {
+                             return std::string(kind.param == LineFault::Kind::Late ? "Late"
+                                                                                    : "Garbage");
+                         });
 
 struct PacedCase {
     const char* name;

@@ -204,7 +204,8 @@ TEST_P(LineFaultOnTheWire, DisturbsOnlyItsSectorAndFiresOnce) {
                 }
             }
             break;
-        case LineFault::Kind::Garbage: {
+        case LineFault::Kind::Garbage:
+        case LineFault::Kind::Late: {
             Bytes& closing = mode == StreamMode::Basic ? expected.back() : hit;
             closing.insert(closing.end(), fault.count, fault.byte);
             break;
@@ -228,7 +229,8 @@ std::vector<LineCase> everyLineCase() {
          {StreamMode::Basic, StreamMode::SingleSectors, StreamMode::Batches}) {
         for (const LineFault::Kind kind :
              {LineFault::Kind::Drop, LineFault::Kind::Insert, LineFault::Kind::Cut,
-              LineFault::Kind::Garbage, LineFault::Kind::Flip, LineFault::Kind::Error}) {
+              LineFault::Kind::Garbage, LineFault::Kind::Flip, LineFault::Kind::Error,
+              LineFault::Kind::Late}) {
             for (const Position position : {Position::First, Position::Middle, Position::Last}) {
                 cases.push_back({mode, kind, position});
             }

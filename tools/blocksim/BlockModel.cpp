@@ -61,8 +61,10 @@ std::size_t BlockModel::takeOutput(std::uint8_t* out, std::size_t max) {
         outputStart_ += count;
         outputPassed_ += count;
     }
-    while (!lineErrorsAt_.empty() && lineErrorsAt_.front() < outputPassed_) {
-        lineErrorsAt_.pop_front();
+    for (std::deque<std::uint64_t>* marks : {&lineErrorsAt_, &lateBytesAt_}) {
+        while (!marks->empty() && marks->front() < outputPassed_) {
+            marks->pop_front();
+        }
     }
     if (outputStart_ == output_.size()) {
         output_.clear();
@@ -78,9 +80,17 @@ std::optional<std::size_t> BlockModel::pendingBeforeLineError() const {
     return static_cast<std::size_t>(lineErrorsAt_.front() - outputPassed_);
 }
 
+std::optional<std::size_t> BlockModel::pendingBeforeLateBytes() const {
+    if (lateBytesAt_.empty()) {
+        return std::nullopt;
+    }
+    return static_cast<std::size_t>(lateBytesAt_.front() - outputPassed_);
+}
+
 void BlockModel::discardOutput() {
     outputPassed_ += pendingOutput();
     lineErrorsAt_.clear();
+    lateBytesAt_.clear();
     output_.clear();
     outputStart_ = 0;
 }
@@ -98,6 +108,7 @@ void BlockModel::reset() {
 void BlockModel::setFaults(const Faults& faults) {
     setup_.faults = faults;
     garbageDue_.clear();
+    lateDue_.clear();
     sectorsSinceArmed_ = 0;
     fireUnplugWhenDue();
 }
@@ -377,6 +388,9 @@ bool BlockModel::disturbSector(std::size_t size) {
         } else if (fault->kind == LineFault::Kind::Garbage) {
             garbageDue_.insert(garbageDue_.end(), fault->count, fault->byte);
             fault = pending.erase(fault);
+        } else if (fault->kind == LineFault::Kind::Late) {
+            lateDue_.insert(lateDue_.end(), fault->count, fault->byte);
+            fault = pending.erase(fault);
         } else {
             hits.push_back(*fault);
             fault = pending.erase(fault);
@@ -437,6 +451,11 @@ void BlockModel::sendAck(Exchange exchange) {
     if (exchange == Exchange::Sector && !garbageDue_.empty()) {
         std::copy(garbageDue_.begin(), garbageDue_.end(), appendOutput(garbageDue_.size()));
         garbageDue_.clear();
+    }
+    if (exchange == Exchange::Sector && !lateDue_.empty()) {
+        lateBytesAt_.push_back(outputPassed_ + pendingOutput());
+        std::copy(lateDue_.begin(), lateDue_.end(), appendOutput(lateDue_.size()));
+        lateDue_.clear();
     }
 }
 

@@ -27,6 +27,8 @@ public:
     // How many pending bytes come before the next one the driver reports a line error on (an
     // Error line fault), if one is pending.
     std::optional<std::size_t> pendingBeforeLineError() const;
+    // How many pending bytes come before those of a Late line fault, if any are pending.
+    std::optional<std::size_t> pendingBeforeLateBytes() const;
     // Drops replies nobody has read: what a line loses while no one holds the port.
     void discardOutput();
 
@@ -100,9 +102,10 @@ private:
     std::vector<std::uint8_t> output_;
     std::size_t outputStart_ = 0;
     // Bytes ever taken or discarded from the output, and where (in that count) the bytes of
-    // pending Error faults stand.
+    // pending Error faults and the first bytes of Late faults stand.
     std::uint64_t outputPassed_ = 0;
     std::deque<std::uint64_t> lineErrorsAt_;
+    std::deque<std::uint64_t> lateBytesAt_;
 
     StreamState state_ = StreamState::Idle;
     std::uint8_t basicAddress_ = 0;
@@ -118,6 +121,7 @@ private:
     std::optional<UnplugFault> unplugDue_;
     // Bytes of garbage faults whose sector went out, waiting for the next record acknowledgement.
     std::vector<std::uint8_t> garbageDue_;
+    std::vector<std::uint8_t> lateDue_;  // the same for Late faults
 };
 
 }  // namespace kelvra::blocksim

@@ -8,8 +8,8 @@ constexpr std::array<std::string_view, kExchangeCount> kExchangeNames = {
     "hello", "directory", "clock", "clear", "delete", "config", "read-sector", "sector",
 };
 
-constexpr std::array<std::string_view, 6> kLineFaultKindNames = {"drop",    "insert", "cut",
-                                                                 "garbage", "flip",   "error"};
+constexpr std::array<std::string_view, 7> kLineFaultKindNames = {"drop", "insert", "cut", "garbage",
+                                                                 "flip", "error",  "late"};
 
 }  // namespace
 
@@ -41,7 +41,8 @@ std::string_view lineFaultKindName(LineFault::Kind kind) {
 std::optional<LineFault::Kind> lineFaultKindFromName(std::string_view name) {
     for (std::size_t i = 0; i < kLineFaultKindNames.size(); ++i) {
         const auto kind = static_cast<LineFault::Kind>(i);
-        if (kLineFaultKindNames[i] == name && kind != LineFault::Kind::Error) {
+        if (kLineFaultKindNames[i] == name && kind != LineFault::Kind::Error &&
+            kind != LineFault::Kind::Late) {
             return kind;
         }
     }

@@ -77,12 +77,16 @@ struct LineFault {
         // As Flip, and the driver reports a line error (framing, parity) on that byte. Only the
         // in-process backend models the driver's count: no scenario file or command names it.
         Error,
+        // As Garbage, but behind a USB serial adapter they reach the tool in a packet of their
+        // own after the acknowledgement's: a check right after the acknowledgement misses them.
+        // The in-process backend's only, like Error.
+        Late,
     };
     Kind kind = Kind::Drop;
     std::uint32_t afterSectors = 0;  // record sectors that still go out untouched first
     std::uint16_t offset = 256;      // Drop, Insert, Cut, Flip, Error: 0..511
-    std::uint8_t byte = 0x5A;        // Insert, Garbage
-    std::uint8_t count = 1;          // Garbage: 1..kMaxGarbageCount
+    std::uint8_t byte = 0x5A;        // Insert, Garbage, Late
+    std::uint8_t count = 1;          // Garbage, Late: 1..kMaxGarbageCount
     std::uint8_t bit = 0;            // Flip, Error: 0..kMaxFlipBit, the least significant is 0
 };
 inline constexpr std::uint16_t kMaxLineFaultOffset = 511;
@@ -90,7 +94,7 @@ inline constexpr std::uint8_t kMaxGarbageCount = 64;
 inline constexpr std::uint8_t kMaxFlipBit = 7;
 
 std::string_view lineFaultKindName(LineFault::Kind kind);
-// Every kind but Error, which only the in-process backend can show.
+// Every kind but Error and Late, which only the in-process backend can show.
 std::optional<LineFault::Kind> lineFaultKindFromName(std::string_view name);
 
 struct Faults {

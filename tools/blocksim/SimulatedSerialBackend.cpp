@@ -346,6 +346,11 @@ std::uint64_t SimulatedSerialBackend::lineArrivalUs(const Device& device,
            ((index + 1) * 1000000 + kLineBytesPerSecond - 1) / kLineBytesPerSecond;
 }
 
+bool SimulatedSerialBackend::holdsLateBytes(const Device& device) {
+    return device.adapter && !device.adapter->empty() && device.model &&
+           device.model->pendingBeforeLateBytes() == 0;
+}
+
 void SimulatedSerialBackend::pump(Device& device) {
     if (!device.model) {
         return;
@@ -358,32 +363,45 @@ void SimulatedSerialBackend::pump(Device& device) {
             std::min<std::uint64_t>(due, carried - std::min(carried, device.lineCarried)));
     }
     std::vector<std::uint8_t> bytes;
-    while (due > 0) {
-        const std::optional<std::size_t> beforeError = device.model->pendingBeforeLineError();
-        std::size_t count = beforeError ? std::min(due, *beforeError + 1) : due;
-        // An adapter times its packets by their bytes' arrival: one at a time off a paced line.
-        if (paced_ && device.adapter) {
-            count = 1;
-        }
-        bytes.resize(count);
-        device.model->takeOutput(bytes.data(), count);
-        const bool flagged = beforeError && count == *beforeError + 1;
-        const std::uint64_t at =
-            paced_ ? lineArrivalUs(device, device.lineCarried + count - 1) : now;
-        device.lineCarried += count;
-        due -= count;
-        if (device.adapter) {
-            device.adapter->receive(bytes.data(), count, std::chrono::microseconds(at));
-            if (flagged) {
-                device.adapter->markLineError();
+    // Late bytes go in only once the adapter has handed over what came before them, so they
+    // start a packet of their own.
+    for (bool released = false;; released = true) {
+        while (due > 0 && !holdsLateBytes(device)) {
+            const std::optional<std::size_t> beforeError = device.model->pendingBeforeLineError();
+            const std::optional<std::size_t> beforeLate = device.model->pendingBeforeLateBytes();
+            std::size_t count = beforeError ? std::min(due, *beforeError + 1) : due;
+            if (beforeLate && *beforeLate > 0) {
+                count = std::min(count, *beforeLate);
             }
-        } else {
-            device.host.insert(device.host.end(), bytes.begin(), bytes.end());
-            device.lineErrors += flagged ? 1 : 0;
+            // An adapter times its packets by their bytes' arrival: one at a time off a paced
+            // line.
+            if (paced_ && device.adapter) {
+                count = 1;
+            }
+            bytes.resize(count);
+            device.model->takeOutput(bytes.data(), count);
+            const bool flagged = beforeError && count == *beforeError + 1;
+            const std::uint64_t at =
+                paced_ && !released ? lineArrivalUs(device, device.lineCarried + count - 1) : now;
+            device.lineCarried += count;
+            due -= count;
+            if (device.adapter) {
+                device.adapter->receive(bytes.data(), count, std::chrono::microseconds(at));
+                if (flagged) {
+                    device.adapter->markLineError();
+                }
+            } else {
+                device.host.insert(device.host.end(), bytes.begin(), bytes.end());
+                device.lineErrors += flagged ? 1 : 0;
+            }
         }
-    }
-    if (device.adapter) {
+        if (!device.adapter) {
+            return;
+        }
         device.lineErrors += device.adapter->handOver(std::chrono::microseconds(now), device.host);
+        if (released || due == 0 || !device.adapter->empty()) {
+            return;
+        }
     }
 }
 
@@ -394,7 +412,7 @@ std::optional<std::uint64_t> SimulatedSerialBackend::nextArrivalUs(const Device&
         next = static_cast<std::uint64_t>(device.adapter->nextHandOver()->count());
     }
     const std::size_t pending = device.model ? device.model->pendingOutput() : 0;
-    if (paced_ && pending > 0) {
+    if (paced_ && pending > 0 && !holdsLateBytes(device)) {
         // The byte that fills the adapter's packet, or the last the reader waits for; with
         // fewer pending, the last of them.
         const std::size_t needed = device.adapter ? device.adapter->room() : wanted;

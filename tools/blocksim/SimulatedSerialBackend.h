@@ -23,7 +23,8 @@ namespace kelvra::blocksim {
 // advances the clock by 1000 + 5 * n ms, a short reply by the 200 ms interval. Ports may be
 // used from one worker thread while the test thread inspects or unplugs. The backend must
 // outlive the ports it opened. An Error line fault raises the port's lineErrors() once the
-// damaged byte has reached the host.
+// damaged byte has reached the host; behind an adapter, the bytes of a Late one reach it in a
+// packet after the acknowledgement's.
 class SimulatedSerialBackend : public platform::SerialBackend {
 public:
     explicit SimulatedSerialBackend(VirtualClock& clock);
@@ -112,6 +113,8 @@ private:
     void unplugWhenDrained(Device& device);
     // What nobody reads is lost: the block's replies, the adapter's packets, the host's buffer.
     void dropReplies(Device& device);
+    // Late bytes wait while the adapter still holds what came before them.
+    static bool holdsLateBytes(const Device& device);
     // Hands the host what the line (and the adapter) brought by now.
     void pump(Device& device);
     // The block's new replies follow those still on the line, or start now on an idle one.
