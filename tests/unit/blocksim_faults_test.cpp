@@ -210,7 +210,7 @@ TEST_P(LineFaultOnTheWire, DisturbsOnlyItsSectorAndFiresOnce) {
             break;
         }
         case LineFault::Kind::Flip:
-            *at ^= 1u << fault.bit;
+            *at = static_cast<std::uint8_t>(*at ^ (1u << fault.bit));
             break;
     }
 
