@@ -1,6 +1,8 @@
 #include <cstdio>
+#include <optional>
 #include <string>
 
+#include "cli/AdapterText.h"
 #include "cli/Commands.h"
 #include "cli/ExitStatus.h"
 #include "cli/RecordText.h"
@@ -8,6 +10,7 @@
 #include "platform/json/JsonWriter.h"
 #include "platform/serial/PortNames.h"
 #include "platform/serial/PortProbe.h"
+#include "platform/serial/UsbAdapterInfo.h"
 
 namespace kelvra::cli {
 
@@ -72,6 +75,10 @@ int runPorts(platform::SerialBackend& backend, bool json) {
     for (int index = 0; index < platform::kPortCount; ++index) {
         const platform::PortProbe probe = platform::probePort(index);
         const std::string described = state(backend, probe);
+        const std::optional<platform::UsbAdapterInfo> adapter =
+            probe.access == platform::PortAccess::Absent
+                ? std::nullopt
+                : platform::usbAdapterInfo(probe.device, platform::systemDeviceTree());
         if (json) {
             platform::JsonObject object;
             object.add("port", "COM" + std::to_string(index + 1)).add("device", probe.device);
@@ -81,6 +88,11 @@ int runPorts(platform::SerialBackend& backend, bool json) {
                 object.add("linkTo", probe.resolvesTo);
             }
             object.add("access", accessName(probe.access)).add("state", described);
+            if (adapter) {
+                object.add("adapter", adapterJson(*adapter));
+            } else {
+                object.addNull("adapter");
+            }
             std::printf("%s\n", object.text().c_str());
         } else {
             const std::string name =
@@ -88,6 +100,12 @@ int runPorts(platform::SerialBackend& backend, bool json) {
                     ? probe.device + " (device)"
                     : probe.device + " (port directory link to " + probe.resolvesTo + ")";
             std::printf("COM%-2d  %s  %s\n", index + 1, name.c_str(), described.c_str());
+            if (adapter) {
+                std::printf("       %s\n", describeAdapter(*adapter).c_str());
+                if (const std::optional<std::string> hint = latencyHint(*adapter)) {
+                    std::printf("       %s\n", hint->c_str());
+                }
+            }
         }
         std::fflush(stdout);
     }

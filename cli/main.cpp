@@ -64,10 +64,14 @@ int main(int argc, char** argv) {
         "ports",
         "For COM1 to COM29: the device or port-directory link the name stands for, and its\n"
         "state: absent, cannot be opened (and why), open but not a block, or block A or B with\n"
-        "serial number and firmware. Sends nothing but the greeting.");
+        "serial number and firmware; for a USB serial adapter its driver, USB ids, name and\n"
+        "latency timer, with a hint when that timer slows downloads. Sends nothing but the\n"
+        "greeting.");
     bool portsJson = false;
     ports->add_flag("--json", portsJson,
-                    "JSON Lines, one object per port: port, device, linkTo, access, state");
+                    "JSON Lines, one object per port: port, device, linkTo, access, state,\n"
+                    "adapter (driver, vendorId, productId, product, latencyTimerMs, hint; null\n"
+                    "for a port that is not a USB serial device)");
     ports->callback([&] { run = [&] { return runPorts(backend, portsJson); }; });
 
     bool listJson = false;

@@ -2,6 +2,7 @@
 
 #include <filesystem>
 #include <stdexcept>
+#include <string>
 
 #include "platform/clock/Clock.h"
 #include "platform/dialog/WorkerThread.h"
@@ -25,6 +26,10 @@ PtyStation::PtyStation(const Options& options)
     simulatorOptions.scenarioPath = scenarioPath;
     simulatorOptions.portDirectory = runtime_.portDirectory();
     simulatorOptions.pace = options.pace;
+    if (options.adapterLatencyMs) {
+        simulatorOptions.extraArguments = {"--adapter-latency",
+                                           std::to_string(*options.adapterLatencyMs)};
+    }
     simulator_ = std::make_unique<SimulatorProcess>(simulatorOptions);
     if (!simulator_->waitReady()) {
         throw std::runtime_error("kelvra-blocksim did not publish its blocks");

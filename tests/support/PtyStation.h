@@ -1,8 +1,10 @@
 #pragma once
 
 #include <chrono>
+#include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -24,7 +26,8 @@ public:
     struct Options {
         std::string blocksimBinary;
         blocksim::Scenario scenario;
-        bool pace = false;  // hold the blocks to the line rate
+        bool pace = false;                                // hold the blocks to the line rate
+        std::optional<std::uint32_t> adapterLatencyMs{};  // behind a USB serial adapter
     };
 
     // Starts the simulator and opens the main window; throws std::runtime_error when the
