@@ -24,6 +24,15 @@ public:
     // after an acknowledgement until it is asked again, so anything here then is line noise.
     virtual std::size_t available() = 0;
 
+    // How many received bytes wait to be read once `milliseconds` have passed or one has come,
+    // whichever is first. Behind a USB adapter a byte sent just after others arrives a packet
+    // later, so silence is only known after a wait.
+    // Ports whose bytes are never held back answer at once.
+    virtual std::size_t availableWithin(unsigned milliseconds) {
+        static_cast<void>(milliseconds);
+        return available();
+    }
+
     // Asks the driver to hand received bytes over as they come instead of collecting them (a USB
     // adapter's latency timer). False where the port cannot (a pseudo-terminal, a driver
     // without it), which is no error: the port is used as it is.

@@ -44,6 +44,11 @@ public:
     // Fires timer 1 until `done` holds, at most `maxTicks` times; whether it came to hold.
     bool tickUntil(const std::function<bool()>& done, int maxTicks = 5);
     bool tickUntilBothPlaced(int maxTicks = 5);
+    // After a failed job, ticks spaced in real time through one renewal of the scanned ports,
+    // as the window's one-second timer would: a block still finishing the batch the job gave
+    // up on answers a greeting with sector bytes, and its port is tried again only on the
+    // renewal.
+    bool tickUntilBothPlacedAgain();
 
     std::vector<std::string> listLines();
 

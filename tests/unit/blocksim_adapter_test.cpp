@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <numeric>
+#include <ostream>
 
 #include "tests/support/blocksim_bytes.h"
 #include "tools/blocksim/SimulatedSerialBackend.h"
@@ -29,6 +30,11 @@ struct PacketCase {
     std::vector<Arrival> arrivals;
     std::vector<Delivery> deliveries;
 };
+
+// Listings show the case, not the bytes of its parameters.
+void PrintTo(const PacketCase& testCase, std::ostream* out) {
+    *out << testCase.name;
+}
 
 class AdapterPackets : public ::testing::TestWithParam<PacketCase> {};
 

@@ -212,7 +212,7 @@ TEST_P(LineFaultOnTheWire, DisturbsOnlyItsSectorAndFiresOnce) {
         }
         case LineFault::Kind::Flip:
         case LineFault::Kind::Error:
-            *at ^= 1u << fault.bit;
+            *at = static_cast<std::uint8_t>(*at ^ (1u << fault.bit));
             break;
     }
 

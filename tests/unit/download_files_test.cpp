@@ -168,7 +168,7 @@ TEST_F(DownloadFiles, AnInterruptedRedownloadLeavesTheCompleteFileAndNamesThePar
     ASSERT_EQ(complete.size(), kWavHeaderSize + 2 * 48000u);
 
     backend.withModel(port(4), [](blocksim::BlockModel& model) {
-        model.armUnplug(blocksim::UnplugFault{20, 3600000, false});
+        model.armUnplug(blocksim::UnplugFault{60, 3600000, false});
     });
     // The line is still selected from the first download.
     ASSERT_EQ(window->GetListBox(IDC_RECORD_LIST).GetSelCount(), 1);

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <ostream>
 
 #include "cli/AdapterText.h"
 #include "platform/serial/UsbAdapterInfo.h"
@@ -71,6 +72,11 @@ struct AdapterCase {
     const char* described;  // nullptr: not a USB serial device
     bool hint;
 };
+
+// Listings show the case, not the bytes of its parameters.
+void PrintTo(const AdapterCase& testCase, std::ostream* out) {
+    *out << testCase.name;
+}
 
 class UsbAdapterOnLinux : public ::testing::TestWithParam<AdapterCase> {
 protected:

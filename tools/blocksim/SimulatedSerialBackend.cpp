@@ -28,6 +28,9 @@ public:
         return backend_.portRead(name_, generation_, bytes, count);
     }
     std::size_t available() override { return backend_.portAvailable(name_, generation_); }
+    std::size_t availableWithin(unsigned milliseconds) override {
+        return backend_.portAvailableWithin(name_, generation_, milliseconds);
+    }
     bool requestLowLatency() override { return backend_.portRequestLowLatency(name_, generation_); }
     std::uint64_t lineErrors() override { return backend_.portLineErrors(name_, generation_); }
 
@@ -479,6 +482,25 @@ std::size_t SimulatedSerialBackend::portAvailable(const std::string& name,
     }
     pump(source);
     return source.kind == Kind::Responder ? source.repliesPending : source.host.size();
+}
+
+std::size_t SimulatedSerialBackend::portAvailableWithin(const std::string& name,
+                                                        std::uint64_t generation,
+                                                        unsigned milliseconds) {
+    {
+        std::lock_guard lock(mutex_);
+        settle();
+        Device& source = device(name);
+        // Virtual time runs on to what the adapter hands over within the wait, or to its end.
+        const std::uint64_t waitEnd = clock_.nowMs() + milliseconds;
+        deliver(source);
+        if (alive(source, generation) && source.host.empty()) {
+            const std::optional<std::uint64_t> next = nextDeliveryMs(source);
+            const std::uint64_t until = next && *next < waitEnd ? *next : waitEnd;
+            clock_.advance(until - std::min(until, clock_.nowMs()));
+        }
+    }
+    return portAvailable(name, generation);
 }
 
 bool SimulatedSerialBackend::portRequestLowLatency(const std::string& name,

@@ -130,6 +130,8 @@ private:
     std::size_t portRead(const std::string& name, std::uint64_t generation, std::uint8_t* bytes,
                          std::size_t count);
     std::size_t portAvailable(const std::string& name, std::uint64_t generation);
+    std::size_t portAvailableWithin(const std::string& name, std::uint64_t generation,
+                                    unsigned milliseconds);
     bool portRequestLowLatency(const std::string& name, std::uint64_t generation);
     std::uint64_t portLineErrors(const std::string& name, std::uint64_t generation);
     void portClosed(const std::string& name, std::uint64_t generation);
