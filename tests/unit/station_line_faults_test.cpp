@@ -131,8 +131,10 @@ INSTANTIATE_TEST_SUITE_P(
                                          FaultKind{blocksim::LineFault::Kind::Insert, "insert"},
                                          FaultKind{blocksim::LineFault::Kind::Cut, "cut"},
                                          FaultKind{blocksim::LineFault::Kind::Garbage, "garbage"},
-                                         // An acknowledgement's byte value where none belongs.
-                                         FaultKind{blocksim::LineFault::Kind::Garbage, "strayack",
+                                         // An acknowledgement's byte value where none
+                                         // belongs, behind an adapter in a packet after the
+                                         // acknowledgement's.
+                                         FaultKind{blocksim::LineFault::Kind::Late, "strayack",
                                                    0x0E}),
                        ::testing::Values(Position{"FirstOfRecord", 0}, Position{"FirstOfBatch", 20},
                                          Position{"MiddleOfBatch", 30}, Position{"LastOfBatch", 39},
