@@ -3,13 +3,13 @@
 #include <string>
 #include <string_view>
 
-// Framework internals shared by the POSIX backends (Qt and headless).
+// Framework internals shared by every backend: the process's own directory and name.
 namespace kelvra::platform {
 
-// chdir to a UTF-8 path; false if it failed.
-bool posixChangeDirectory(std::string_view path);
+// Makes the UTF-8 `path` the current directory; false if that failed.
+bool changeProcessDirectory(std::string_view path);
 
-// The running executable's file name without its extension.
-std::string posixExecutableName();
+// The running executable's file name without its extension, in UTF-8.
+std::string processExecutableName();
 
 }  // namespace kelvra::platform
