@@ -105,7 +105,7 @@ RunResult runDownloadJob(const RunSetup& run) {
     result.lineSeconds = result.bytesPerChannel / kLineBytesPerSecond;
     test::TempFolder folder;
     try {
-        test::PtyStation station({run.blocksimBinary, scenario, true});
+        test::PtyStation station({run.blocksimBinary, scenario, true, run.adapterLatencyMs});
         if (!station.tickUntilBothPlaced()) {
             result.failure = "the blocks were not found";
             return result;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 
 namespace kelvra::bench {
@@ -15,6 +16,7 @@ struct RunSetup {
     StreamMode mode = StreamMode::Batches;
     int records = 1;
     int seconds = 20;  // record length where the firmware keeps it (batches, basic stream)
+    std::optional<std::uint32_t> adapterLatencyMs{};  // blocks behind a USB serial adapter
 };
 
 // What one download job cost, measured inside the process that ran it.

@@ -5,6 +5,7 @@
 
 #include <CLI/CLI.hpp>
 #include <algorithm>
+#include <cstdint>
 #include <cstdio>
 #include <iostream>
 #include <map>
@@ -62,14 +63,17 @@ std::optional<RunResult> parseResult(const std::string& line, std::string& failu
 }
 
 // Runs one job in a process of its own, so that its peak memory is its own.
-RunResult runInChild(const std::string& self, const std::string& mode, int records, int seconds) {
+RunResult runInChild(const std::string& self, const std::string& mode, int records, int seconds,
+                     std::uint32_t adapterLatency) {
     std::vector<std::string> arguments = {self,
                                           "--run-one",
                                           mode,
                                           "--records",
                                           std::to_string(records),
                                           "--seconds",
-                                          std::to_string(seconds)};
+                                          std::to_string(seconds),
+                                          "--adapter-latency",
+                                          std::to_string(adapterLatency)};
     std::vector<char*> argv;
     for (std::string& argument : arguments) {
         argv.push_back(argument.data());
@@ -154,6 +158,7 @@ int main(int argc, char** argv) {
     int seconds = 20;
     std::vector<std::string> modes = {"batches", "single", "basic"};
     std::string runOne;
+    std::uint32_t adapterLatency = 0;
     app.add_option("--records", records,
                    "Records of the larger batch job, compared with a 1-record job for memory")
         ->check(CLI::Range(1, 41))
@@ -166,14 +171,22 @@ int main(int argc, char** argv) {
     app.add_option("--modes", modes, "Modes to run: batches, single, basic")
         ->check(CLI::IsMember({"batches", "single", "basic"}))
         ->capture_default_str();
+    app.add_option("--adapter-latency", adapterLatency,
+                   "Serve the blocks behind a modelled USB serial adapter whose latency timer is\n"
+                   "MS ms (kelvra-blocksim --adapter-latency); 0, the default, for none")
+        ->option_text("MS")
+        ->check(CLI::Range(0, 255));
     app.add_option("--run-one", runOne, "One job in this process (used by the benchmark itself)")
         ->check(CLI::IsMember({"batches", "single", "basic"}))
         ->group("");
     CLI11_PARSE(app, argc, argv);
 
     if (!runOne.empty()) {
-        printResult(kelvra::bench::runDownloadJob(
-            RunSetup{KELVRA_BLOCKSIM_PATH, kModes.at(runOne), records, seconds}));
+        RunSetup setup{KELVRA_BLOCKSIM_PATH, kModes.at(runOne), records, seconds};
+        if (adapterLatency > 0) {
+            setup.adapterLatencyMs = adapterLatency;
+        }
+        printResult(kelvra::bench::runDownloadJob(setup));
         return 0;
     }
 
@@ -185,6 +198,10 @@ int main(int argc, char** argv) {
     }
     const std::string selfPath(self, static_cast<std::size_t>(length));
 
+    if (adapterLatency > 0) {
+        std::printf("Behind a modelled USB serial adapter, latency timer %u ms.\n\n",
+                    adapterLatency);
+    }
     std::printf("| %-14s | %7s | %13s | %11s | %8s | %10s | %7s | %8s | %9s | %10s | %10s |\n",
                 "mode", "records", "bytes/channel", "line-rate s", "wall s", "over line", "CPU s",
                 "CPU/wall", "sim CPU s", "RSS before", "RSS peak");
@@ -202,11 +219,11 @@ int main(int argc, char** argv) {
     for (const std::string& mode : modes) {
         const StreamMode streamMode = kModes.at(mode);
         const std::string name = kelvra::bench::modeName(streamMode);
-        const RunResult one = runInChild(selfPath, mode, 1, seconds);
+        const RunResult one = runInChild(selfPath, mode, 1, seconds, adapterLatency);
         printRow(name, 1, one);
         failed = failed || !one.ok;
         if (streamMode == StreamMode::Batches) {
-            const RunResult many = runInChild(selfPath, mode, records, seconds);
+            const RunResult many = runInChild(selfPath, mode, records, seconds, adapterLatency);
             printRow(name, records, many);
             failed = failed || !many.ok;
             if (one.ok && many.ok) {
@@ -219,9 +236,15 @@ int main(int argc, char** argv) {
     if (batchOne && batchMany) {
         const double worst = std::max(overLineRate(*batchOne), overLineRate(*batchMany));
         const bool withinGoal = worst <= kBatchGoal;
-        goalMissed = !withinGoal;
-        std::printf("Batch mode: %+.2f%% over the line-rate time at worst: %s the 0.5%% goal.\n",
-                    100.0 * worst, withinGoal ? "within" : "MISSES");
+        // The goal is the line's own: an adapter's latency is the user's setting to change.
+        if (adapterLatency == 0) {
+            goalMissed = !withinGoal;
+            std::printf(
+                "Batch mode: %+.2f%% over the line-rate time at worst: %s the 0.5%% goal.\n",
+                100.0 * worst, withinGoal ? "within" : "MISSES");
+        } else {
+            std::printf("Batch mode: %+.2f%% over the line-rate time at worst.\n", 100.0 * worst);
+        }
         // The job's own growth: what its run added to the peak of the idle, listed window.
         std::printf(
             "Memory: the job raised the peak by %ld KB with 1 record and by %ld KB with %d "

@@ -1,11 +1,22 @@
 #include "cli/CliDownloadHost.h"
 
+#include <cstdio>
+#include <string>
 #include <system_error>
+
+#include "link/Messages.h"
+#include "platform/file/FilePath.h"
 
 namespace kelvra::cli {
 
-CliDownloadHost::CliDownloadHost(ProgressReport& progress, const std::atomic<bool>& interrupted)
-    : progress_(progress), interrupted_(interrupted) {}
+CliDownloadHost::CliDownloadHost(ProgressReport& progress, const std::atomic<bool>& interrupted,
+                                 const CBlockPort& slotA, const CBlockPort& slotB)
+    : progress_(progress),
+      slotA_(slotA),
+      slotB_(slotB),
+      portA_(slotA.portIndex),
+      portB_(slotB.portIndex),
+      interrupted_(interrupted) {}
 
 CliDownloadHost::~CliDownloadHost() {
     join();
@@ -42,12 +53,47 @@ void CliDownloadHost::drawProgress(std::uint64_t jobBytesTotal, std::uint64_t jo
 }
 
 void CliDownloadHost::showMessage(const char* message) {
-    lastMessage_ = message;
-    progress_.note(message);
+    // The line it ends reports it.
+    lastMessage_ = explained(message);
 }
 
 void CliDownloadHost::fatalError(const char* message) {
-    fatal_ = message;
+    fatal_ = explained(message);
+}
+
+std::string CliDownloadHost::explained(const char* message) const {
+    const std::string text = message;
+    const DownloadJob& job = session_->job();
+    if (text == messages::kUnableToCreateFile || text == messages::kUnableToWriteFile) {
+        std::string detail = text;
+        if (job.queuePos < job.queueLength) {
+            const DownloadItem& item = job.downloadQueue[static_cast<std::size_t>(job.queuePos)];
+            detail += ": " + platform::pathInFolder(job.outputFolder, item.fileName);
+        }
+        const std::string& why = job.outputFile.failure();
+        return why.empty() ? detail : detail + ": " + why;
+    }
+    if (text == messages::kUnableToReadPort) {
+        // Recovery gave up: the blocks of the job are not back as they were.
+        const SavedIdentity& saved = job.savedIdentity;
+        std::string lost;
+        const auto note = [&](bool wasPresent, const CBlockPort& slot, std::int32_t number,
+                              std::int32_t year, char name, int port) {
+            if (wasPresent &&
+                !(slot.present && slot.serialNumber == number && slot.serialYear == year)) {
+                char which[64];
+                std::snprintf(which, sizeof which, "block %c (S/N %04d-%03d", name, 2000 + year,
+                              number);
+                lost += std::string(lost.empty() ? "" : ", ") + which +
+                        (port == kNoPort ? std::string() : ", COM" + std::to_string(port + 1)) +
+                        ")";
+            }
+        };
+        note(saved.presentA, slotA_, saved.serialNumberA, saved.serialYearA, 'A', portA_);
+        note(saved.presentB, slotB_, saved.serialNumberB, saved.serialYearB, 'B', portB_);
+        return lost.empty() ? text : text + ": " + lost + " did not come back within 50 seconds";
+    }
+    return text;
 }
 
 }  // namespace kelvra::cli

@@ -6,6 +6,7 @@
 
 #include "cli/ProgressReport.h"
 #include "download/DownloadSession.h"
+#include "link/BlockPort.h"
 
 namespace kelvra::cli {
 
@@ -14,7 +15,9 @@ namespace kelvra::cli {
 // the worker to end before it looks at the job.
 class CliDownloadHost : public DownloadSessionHost {
 public:
-    CliDownloadHost(ProgressReport& progress, const std::atomic<bool>& interrupted);
+    // `slotA` and `slotB` are the station's, for saying which block a failure concerns.
+    CliDownloadHost(ProgressReport& progress, const std::atomic<bool>& interrupted,
+                    const CBlockPort& slotA, const CBlockPort& slotB);
     ~CliDownloadHost() override;
 
     void watch(const DownloadSession& session) { session_ = &session; }
@@ -39,7 +42,16 @@ public:
     bool windowOpen() const override { return !interrupted_.load(); }
 
 private:
+    // The window's words first, then what the command line can add: the file and the system's
+    // reason, or the blocks that were lost.
+    std::string explained(const char* message) const;
+
     ProgressReport& progress_;
+    const CBlockPort& slotA_;
+    const CBlockPort& slotB_;
+    // Where each slot's block was when the job started.
+    int portA_;
+    int portB_;
     const std::atomic<bool>& interrupted_;
     const DownloadSession* session_ = nullptr;
     std::thread worker_;

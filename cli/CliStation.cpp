@@ -1,10 +1,13 @@
 #include "cli/CliStation.h"
 
 #include <cstdio>
+#include <string>
 
 #include "cli/ExitStatus.h"
 #include "download/DownloadSession.h"
 #include "link/Messages.h"
+#include "platform/serial/PortNames.h"
+#include "platform/serial/PortProbe.h"
 #include "records/RecordTableRead.h"
 
 namespace kelvra::cli {
@@ -25,12 +28,9 @@ bool CliStation::readTable() {
         fatalLinkError(read.failure);
         return false;
     }
-    rowCount_ = read.table.rowCount() < kRecordRows ? read.table.rowCount() : kRecordRows;
+    rowCount_ = read.table.rowCount();
     for (int i = 0; i < rowCount_; ++i) {
         recordTable[static_cast<std::size_t>(i)] = read.table.row(i);
-    }
-    if (read.table.rowCount() > kRecordRows) {
-        std::fprintf(stderr, "%s\n", messages::kTooManyRecordsListed);
     }
     return true;
 }
@@ -50,7 +50,22 @@ int openStation(CliStation& station, bool withTable) {
         return linkFailure(station);
     }
     if (!station.anyBlock()) {
-        std::fprintf(stderr, "No blocks found on COM1 to COM29\n");
+        // A port held by another program (a download already running, say) is no port without
+        // a block: that is worth saying.
+        std::string busy;
+        for (int index = 0; index < platform::kPortCount; ++index) {
+            if (platform::probePort(index).access == platform::PortAccess::Busy) {
+                busy += (busy.empty() ? "COM" : ", COM") + std::to_string(index + 1);
+            }
+        }
+        if (busy.empty()) {
+            std::fprintf(stderr, "No blocks found on COM1 to COM29\n");
+        } else {
+            std::fprintf(stderr,
+                         "No blocks found on COM1 to COM29; %s busy: held by another program, "
+                         "such as a running Kelvra or kelvra-cli (kelvra-cli ports tells more)\n",
+                         busy.c_str());
+        }
         return kExitNoBlocks;
     }
     if (withTable && !station.readTable()) {

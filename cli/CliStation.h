@@ -8,6 +8,7 @@
 #include "platform/clock/Clock.h"
 #include "platform/serial/SerialPort.h"
 #include "records/RecordInfo.h"
+#include "records/RecordTableBuilder.h"
 
 namespace kelvra {
 class DownloadSession;
@@ -38,7 +39,8 @@ public:
 
     CBlockPort slotA;
     CBlockPort slotB;
-    std::array<RecordInfo, kRecordRows> recordTable{};
+    // Every record the blocks hold: the command line is not bound by the window's 320 lines.
+    std::array<RecordInfo, RecordTableBuilder::kCapacity> recordTable{};
 
 private:
     bool recoveryPending() const override;

@@ -10,7 +10,7 @@ namespace kelvra::cli {
 
 // Each command returns the program's exit status (ExitStatus.h).
 
-int runPorts(platform::SerialBackend& backend);
+int runPorts(platform::SerialBackend& backend, bool json);
 int runList(platform::SerialBackend& backend, platform::Clock& clock, bool json);
 int runClock(platform::SerialBackend& backend, platform::Clock& clock);
 // With `downloadedTo`, clears only when that folder's manifest holds every record of the blocks
@@ -22,8 +22,9 @@ int runDelete(platform::SerialBackend& backend, platform::Clock& clock, int line
 struct DownloadRequest {
     std::string folder;
     bool all = false;
-    std::vector<int> lines;  // as listed, from 1
-    std::string since;       // YYYY-MM-DD or YYYY-MM-DDTHH:MM[:SS]
+    std::vector<int> lines;   // as listed, from 1
+    std::string since;        // YYYY-MM-DD or YYYY-MM-DDTHH:MM[:SS]
+    bool sinceGiven = false;  // even when empty
     bool skipExisting = false;
     bool verify = false;  // each record read again until two reads agree
     bool json = false;

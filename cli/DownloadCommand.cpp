@@ -1,7 +1,6 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
-#include <csignal>
 #include <cstdio>
 #include <filesystem>
 #include <optional>
@@ -25,7 +24,7 @@ namespace {
 
 std::atomic<bool> interrupted{false};
 
-extern "C" void onInterrupt(int) {
+void onStopRequest() {
     interrupted = true;
 }
 
@@ -36,7 +35,8 @@ std::filesystem::path utf8Path(const std::string& text) {
 // What became of each requested line, reported once the job has ended.
 class LineReport {
 public:
-    explicit LineReport(bool json) : json_(json) {}
+    explicit LineReport(bool json)
+        : json_(json), outputInSight_(platform::standardOutputIsTerminal()) {}
 
     void written(int line, const std::string& file) { report(line, file, "written", ""); }
     void skipped(int line, const std::string& file) {
@@ -50,6 +50,7 @@ public:
 
 private:
     void report(int line, const std::string& file, const char* status, const std::string& why) {
+        std::string text;
         if (json_) {
             platform::JsonObject object;
             object.add("index", line + 1).add("status", status);
@@ -61,19 +62,27 @@ private:
             if (!why.empty()) {
                 object.add("message", why);
             }
-            std::printf("%s\n", object.text().c_str());
-        } else if (why.empty()) {
-            std::printf("Line %d: %s %s\n", line + 1, status, file.c_str());
+            text = object.text();
         } else {
-            std::printf("Line %d: %s %s (%s)\n", line + 1, status, file.c_str(), why.c_str());
+            text = "Line " + std::to_string(line + 1) + ": " + status + " " + file;
+            if (!why.empty()) {
+                text += " (" + why + ")";
+            }
         }
-        if (std::string(status) == "failed") {
+        // Standard output may be a pipe whose reader has gone: the download goes on, and what
+        // it could not take goes to standard error. A failure is shown there too when standard
+        // output is not in front of the user, but never twice on one screen.
+        const bool delivered = std::printf("%s\n", text.c_str()) >= 0 && std::fflush(stdout) == 0;
+        const bool failure = std::string(status) == "failed";
+        if (!delivered) {
+            std::fprintf(stderr, "%s\n", text.c_str());
+        } else if (failure && !outputInSight_) {
             std::fprintf(stderr, "Line %d: %s\n", line + 1, why.c_str());
         }
-        std::fflush(stdout);
     }
 
     bool json_;
+    const bool outputInSight_;
     bool failures_ = false;
 };
 
@@ -86,16 +95,10 @@ std::optional<std::vector<int>> selectLines(const CliStation& station,
         for (int i = 0; i < rows; ++i) {
             lines.push_back(i);
         }
-    } else if (!request.since.empty()) {
-        const auto since = parseMoment(request.since);
-        if (!since) {
-            std::fprintf(stderr, "--since %s: not a date (YYYY-MM-DD or YYYY-MM-DDTHH:MM:SS)\n",
-                         request.since.c_str());
-            status = kExitUsage;
-            return std::nullopt;
-        }
+    } else if (request.sinceGiven) {
+        const ParsedMoment since = parseMoment(request.since);
         for (int i = 0; i < rows; ++i) {
-            if (recordMoment(station.recordTable[static_cast<std::size_t>(i)]) >= *since) {
+            if (recordMoment(station.recordTable[static_cast<std::size_t>(i)]) >= *since.moment) {
                 lines.push_back(i);
             }
         }
@@ -155,8 +158,8 @@ void noteAbsentBlocks(const CliStation& station) {
 // False when the job ended early: the lines after it are not read.
 bool runJob(CliStation& station, const DownloadRequest& request, const std::vector<int>& lines,
             LineReport& report) {
-    ProgressReport progress(platform::standardErrorIsTerminal());
-    CliDownloadHost host(progress, interrupted);
+    ProgressReport progress(platform::standardErrorTerminal());
+    CliDownloadHost host(progress, interrupted, station.slotA, station.slotB);
     DownloadSession session(station.slotA, station.slotB, station.recordTable.data(), host);
     host.watch(session);
     station.watch(session);
@@ -230,9 +233,23 @@ bool runJob(CliStation& station, const DownloadRequest& request, const std::vect
 int runDownload(platform::SerialBackend& backend, platform::Clock& clock,
                 const DownloadRequest& request) {
     std::error_code error;
-    if (!std::filesystem::is_directory(utf8Path(request.folder), error)) {
-        std::fprintf(stderr, "%s: no such folder\n", request.folder.c_str());
+    const auto folder = std::filesystem::status(utf8Path(request.folder), error);
+    if (!std::filesystem::is_directory(folder)) {
+        std::fprintf(stderr, "--out %s: %s\n", request.folder.c_str(),
+                     std::filesystem::exists(folder)
+                         ? "not a folder; give the folder the files are to go into"
+                         : "no such folder; make it first, or give one that is there");
         return kExitUsage;
+    }
+    // What the user typed is judged before the blocks are looked for.
+    if (request.sinceGiven) {
+        const ParsedMoment since = parseMoment(request.since);
+        if (!since.moment) {
+            std::fprintf(stderr, "--since %s: %s\n",
+                         request.since.empty() ? "\"\"" : request.since.c_str(),
+                         since.error.c_str());
+            return kExitUsage;
+        }
     }
     CliStation station(backend, clock);
     if (const int status = openStation(station, true); status != kExitDone) {
@@ -253,7 +270,9 @@ int runDownload(platform::SerialBackend& backend, platform::Clock& clock,
 
     LineReport report(request.json);
     interrupted = false;
-    const auto previousHandler = std::signal(SIGINT, onInterrupt);
+    // A terminal closed or a termination request stops the job as Ctrl+C does: after the pair
+    // in hand, with the partial file named.
+    platform::catchStopRequests(onStopRequest);
     // A queue holds 160 records; more lines are read as several jobs, one after the other. The
     // table fixes every file's name, so no job's files can take another's.
     bool goingOn = true;
@@ -270,7 +289,7 @@ int runDownload(platform::SerialBackend& backend, platform::Clock& clock,
         }
         goingOn = runJob(station, request, part, report);
     }
-    std::signal(SIGINT, previousHandler);
+    platform::releaseStopRequests();
     return report.anyFailed() ? kExitFailed : kExitDone;
 }
 

@@ -1,12 +1,16 @@
 #include <cstdio>
+#include <optional>
 #include <string>
 
+#include "cli/AdapterText.h"
 #include "cli/Commands.h"
 #include "cli/ExitStatus.h"
 #include "cli/RecordText.h"
 #include "link/BlockLink.h"
+#include "platform/json/JsonWriter.h"
 #include "platform/serial/PortNames.h"
 #include "platform/serial/PortProbe.h"
+#include "platform/serial/UsbAdapterInfo.h"
 
 namespace kelvra::cli {
 
@@ -49,16 +53,60 @@ std::string state(platform::SerialBackend& backend, const platform::PortProbe& p
     return {};
 }
 
+const char* accessName(platform::PortAccess access) {
+    switch (access) {
+        case platform::PortAccess::Absent:
+            return "absent";
+        case platform::PortAccess::PermissionDenied:
+            return "permission denied";
+        case platform::PortAccess::Busy:
+            return "busy";
+        case platform::PortAccess::Unopenable:
+            return "cannot be opened";
+        case platform::PortAccess::Openable:
+            return "open";
+    }
+    return "cannot be opened";
+}
+
 }  // namespace
 
-int runPorts(platform::SerialBackend& backend) {
+int runPorts(platform::SerialBackend& backend, bool json) {
     for (int index = 0; index < platform::kPortCount; ++index) {
         const platform::PortProbe probe = platform::probePort(index);
-        const std::string name =
-            probe.resolvesTo.empty()
-                ? probe.device + " (device)"
-                : probe.device + " (port directory link to " + probe.resolvesTo + ")";
-        std::printf("COM%-2d  %s  %s\n", index + 1, name.c_str(), state(backend, probe).c_str());
+        const std::string described = state(backend, probe);
+        const std::optional<platform::UsbAdapterInfo> adapter =
+            probe.access == platform::PortAccess::Absent
+                ? std::nullopt
+                : platform::usbAdapterInfo(probe.device, platform::systemDeviceTree());
+        if (json) {
+            platform::JsonObject object;
+            object.add("port", "COM" + std::to_string(index + 1)).add("device", probe.device);
+            if (probe.resolvesTo.empty()) {
+                object.addNull("linkTo");
+            } else {
+                object.add("linkTo", probe.resolvesTo);
+            }
+            object.add("access", accessName(probe.access)).add("state", described);
+            if (adapter) {
+                object.add("adapter", adapterJson(*adapter));
+            } else {
+                object.addNull("adapter");
+            }
+            std::printf("%s\n", object.text().c_str());
+        } else {
+            const std::string name =
+                probe.resolvesTo.empty()
+                    ? probe.device + " (device)"
+                    : probe.device + " (port directory link to " + probe.resolvesTo + ")";
+            std::printf("COM%-2d  %s  %s\n", index + 1, name.c_str(), described.c_str());
+            if (adapter) {
+                std::printf("       %s\n", describeAdapter(*adapter).c_str());
+                if (const std::optional<std::string> hint = latencyHint(*adapter)) {
+                    std::printf("       %s\n", hint->c_str());
+                }
+            }
+        }
         std::fflush(stdout);
     }
     return kExitDone;

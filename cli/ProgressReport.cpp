@@ -1,6 +1,7 @@
 #include "cli/ProgressReport.h"
 
 #include <cstdio>
+#include <cstring>
 
 namespace kelvra::cli {
 
@@ -16,7 +17,23 @@ std::string megabytes(std::uint64_t bytes) {
 
 }  // namespace
 
-ProgressReport::ProgressReport(bool terminal) : terminal_(terminal) {}
+std::string fitToColumns(const std::string& text, int columns) {
+    int shown = 0;
+    for (std::size_t at = 0; at < text.size(); ++at) {
+        // A continuation byte belongs to the character before it.
+        if ((static_cast<unsigned char>(text[at]) & 0xC0) == 0x80) {
+            continue;
+        }
+        if (shown == columns) {
+            return text.substr(0, at);
+        }
+        ++shown;
+    }
+    return text;
+}
+
+ProgressReport::ProgressReport(platform::ErrorTerminal terminal)
+    : terminal_(terminal.redraws), columns_(terminal.columns) {}
 
 void ProgressReport::update(const std::string& file, std::uint64_t jobBytesTotal,
                             std::uint64_t jobBytesLeft) {
@@ -60,8 +77,14 @@ void ProgressReport::drawBar(const std::string& file, std::uint64_t total, std::
                       static_cast<unsigned long long>(remaining / 60),
                       static_cast<unsigned long long>(remaining % 60));
     }
-    std::fprintf(stderr, "\r\x1b[K%s  %s/%s MB  %.1f kB/s  %s left", file.c_str(),
-                 megabytes(done).c_str(), megabytes(total).c_str(), rate / 1000.0, left);
+    char figures[96];
+    std::snprintf(figures, sizeof figures, "  %s/%s MB  %.1f kB/s  %s left",
+                  megabytes(done).c_str(), megabytes(total).c_str(), rate / 1000.0, left);
+    // The figures matter more than the end of a long file name; the last column stays free, as
+    // some terminals wrap on writing it.
+    const int room = columns_ - 1 - static_cast<int>(std::strlen(figures));
+    const std::string line = (room > 0 ? fitToColumns(file, room) : std::string()) + figures;
+    std::fprintf(stderr, "\r\x1b[K%s", fitToColumns(line, columns_ - 1).c_str());
     std::fflush(stderr);
     barShown_ = true;
 }

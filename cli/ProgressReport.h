@@ -5,14 +5,20 @@
 #include <mutex>
 #include <string>
 
+#include "platform/console/Console.h"
+
 namespace kelvra::cli {
 
-// The download's progress on standard error: a bar redrawn in place on a terminal (the file,
-// bytes, rate, time left), otherwise a line for each file and for each tenth of the job.
-// Called from the worker and the main thread alike.
+// `text` cut to at most `columns` characters as a terminal shows them (UTF-8 sequences count
+// as one), so that a redrawn line never wraps.
+std::string fitToColumns(const std::string& text, int columns);
+
+// The download's progress on standard error: a line redrawn in place on a terminal that can
+// (the file, bytes, rate, time left), fitted to its width; otherwise a line for each file and
+// for each tenth of the job. Called from the worker and the main thread alike.
 class ProgressReport {
 public:
-    explicit ProgressReport(bool terminal);
+    explicit ProgressReport(platform::ErrorTerminal terminal);
 
     // Per channel, as the job counts: the files hold twice these bytes.
     void update(const std::string& file, std::uint64_t jobBytesTotal, std::uint64_t jobBytesLeft);
@@ -29,6 +35,7 @@ private:
 
     std::mutex mutex_;
     const bool terminal_;
+    const int columns_;
     std::string file_;
     int tenth_ = -1;
     bool barShown_ = false;

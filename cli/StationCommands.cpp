@@ -145,7 +145,17 @@ int runClear(platform::SerialBackend& backend, platform::Clock& clock, bool conf
     if (!station.readTable()) {
         return linkFailure(station);
     }
-    std::printf("Memory cleared; %d records left\n", station.rowCount());
+    // Only the blocks that were there were told: a block that was not is left as it was.
+    for (const CBlockPort* block : {&station.slotA, &station.slotB}) {
+        const char slot = block == &station.slotA ? 'A' : 'B';
+        if (block->present) {
+            std::printf("Block %c (S/N %04d-%03d) cleared\n", slot, 2000 + block->serialYear,
+                        block->serialNumber);
+        } else {
+            std::printf("Block %c was not present: its memory was not cleared\n", slot);
+        }
+    }
+    std::printf("%d records left\n", station.rowCount());
     return kExitDone;
 }
 
@@ -166,10 +176,28 @@ int runDelete(platform::SerialBackend& backend, platform::Clock& clock, int line
     }
     const RecordInfo row = station.recordTable[static_cast<std::size_t>(line - 1)];
     if (row.recordNo != 1) {
-        std::fprintf(stderr,
-                     "Line %d: entries are deleted by their first record's line, not record %d\n",
-                     line, row.recordNo);
-        return kExitFailed;
+        // Entries of one date and time (a block whose clock was reset) interleave in the list:
+        // the first record is found by the entry's addresses.
+        int first = 0;
+        for (int i = 0; i < station.rowCount() && first == 0; ++i) {
+            const RecordInfo& other = station.recordTable[static_cast<std::size_t>(i)];
+            if (other.recordNo == 1 && other.addrA == row.addrA && other.addrB == row.addrB &&
+                isoDateTime(other) == isoDateTime(row)) {
+                first = i + 1;
+            }
+        }
+        if (first == 0) {
+            std::fprintf(stderr,
+                         "Line %d is record %d of an entry whose first record is not listed: "
+                         "entries are deleted by their first record's line\n",
+                         line, row.recordNo);
+        } else {
+            std::fprintf(stderr,
+                         "Line %d is record %d of an entry: entries are deleted by their first "
+                         "record's line, here line %d\n",
+                         line, row.recordNo, first);
+        }
+        return kExitUsage;
     }
     if (!station.slotA.present || !station.slotB.present) {
         std::fprintf(stderr, "Entries are deleted only with both blocks present\n");
@@ -184,7 +212,11 @@ int runDelete(platform::SerialBackend& backend, platform::Clock& clock, int line
     if (!station.readTable()) {
         return linkFailure(station);
     }
-    std::printf("Line %d deleted; %d records left\n", line, station.rowCount());
+    // Line numbers shift once the entry is gone: it is named by what it was.
+    const int records = row.recordsInEntry < 4 ? row.recordsInEntry : 4;
+    std::printf("Deleted the entry of %s with %d record%s (line %d); %d records left\n",
+                isoDateTime(row).c_str(), records, records == 1 ? "" : "s", line,
+                station.rowCount());
     return kExitDone;
 }
 

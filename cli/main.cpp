@@ -8,6 +8,8 @@
 
 #include "cli/Commands.h"
 #include "cli/ExitStatus.h"
+#include "cli/RecordText.h"
+#include "cli/UsageErrors.h"
 #include "kelvra/Version.h"
 #include "platform/clock/Clock.h"
 #include "platform/console/Console.h"
@@ -22,6 +24,26 @@ constexpr const char* kDescription =
     "\n"
     "Exit status: 0 done, 1 a line or an exchange failed (a message each), 2 usage,\n"
     "3 no blocks found.";
+
+// The kind of the parser's complaint: the error's own name is the subcommand's for some.
+std::string errorKind(const CLI::ParseError& error) {
+    if (dynamic_cast<const CLI::ConversionError*>(&error) != nullptr) {
+        return "ConversionError";
+    }
+    if (dynamic_cast<const CLI::ArgumentMismatch*>(&error) != nullptr) {
+        return "ArgumentMismatch";
+    }
+    if (dynamic_cast<const CLI::RequiredError*>(&error) != nullptr) {
+        return "RequiredError";
+    }
+    if (dynamic_cast<const CLI::ExtrasError*>(&error) != nullptr) {
+        return "ExtrasError";
+    }
+    if (dynamic_cast<const CLI::ExcludesError*>(&error) != nullptr) {
+        return "ExcludesError";
+    }
+    return error.get_name();
+}
 
 }  // namespace
 
@@ -42,8 +64,15 @@ int main(int argc, char** argv) {
         "ports",
         "For COM1 to COM29: the device or port-directory link the name stands for, and its\n"
         "state: absent, cannot be opened (and why), open but not a block, or block A or B with\n"
-        "serial number and firmware. Sends nothing but the greeting.");
-    ports->callback([&] { run = [&] { return runPorts(backend); }; });
+        "serial number and firmware; for a USB serial adapter its driver, USB ids, name and\n"
+        "latency timer, with a hint when that timer slows downloads. Sends nothing but the\n"
+        "greeting.");
+    bool portsJson = false;
+    ports->add_flag("--json", portsJson,
+                    "JSON Lines, one object per port: port, device, linkTo, access, state,\n"
+                    "adapter (driver, vendorId, productId, product, latencyTimerMs, hint; null\n"
+                    "for a port that is not a USB serial device)");
+    ports->callback([&] { run = [&] { return runPorts(backend, portsJson); }; });
 
     bool listJson = false;
     CLI::App* list = app.add_subcommand(
@@ -51,8 +80,8 @@ int main(int argc, char** argv) {
         "Finds the blocks and prints their merged record table, one numbered line per record\n"
         "as the window lists it. Does not set the clock.");
     list->add_flag("--json", listJson,
-                   "One JSON object per line: index, time (local, ISO 8601), record, blocks,\n"
-                   "marker, sampleRate, duration, bytesPerChannel, file, line");
+                   "JSON Lines, one object per record: index, time (local, ISO 8601), record,\n"
+                   "blocks, marker, sampleRate, duration, bytesPerChannel, file, line");
     list->callback([&] { run = [&] { return runList(backend, clock, listJson); }; });
 
     DownloadRequest request;
@@ -63,8 +92,9 @@ int main(int argc, char** argv) {
         "the current pair of sectors and names the partial file it leaves.");
     download->add_option("--out", request.folder, "The folder for the files")->required();
     CLI::Option* all = download->add_flag("--all", request.all, "Every line of the list");
-    CLI::Option* since = download->add_option("--since", request.since,
-                                              "Lines recorded at or after YYYY-MM-DD[THH:MM[:SS]]");
+    CLI::Option* since = download->add_option(
+        "--since", request.since,
+        std::string("Lines recorded at or after a moment: ") + kMomentSpellings);
     CLI::Option* lines =
         download->add_option("LINE", request.lines, "Line numbers as list prints them");
     all->excludes(since)->excludes(lines);
@@ -76,9 +106,11 @@ int main(int argc, char** argv) {
     download->add_flag("--verify", request.verify,
                        "Read every record again after writing it, until two reads agree (at\n"
                        "most four): the link has no checksum. Takes about twice as long");
-    download->add_flag("--json", request.json, "One JSON object per line's outcome");
+    download->add_flag("--json", request.json,
+                       "JSON Lines, one object per line's outcome: index, status, file, message");
     download->callback([&] {
-        if (!request.all && request.since.empty() && request.lines.empty()) {
+        request.sinceGiven = since->count() > 0;
+        if (!request.all && !request.sinceGiven && request.lines.empty()) {
             throw CLI::RequiredError("--all, --since or LINE");
         }
         run = [&] { return runDownload(backend, clock, request); };
@@ -110,7 +142,7 @@ int main(int argc, char** argv) {
         "and prints each as ok, changed or missing, and the folder's WAV files that it does\n"
         "not know as unknown. Exit status 0 only when every listed file is ok.");
     verify->add_option("DIR", verifyFolder, "The folder downloaded into")->required();
-    verify->add_flag("--json", verifyJson, "One JSON object per file: file, status");
+    verify->add_flag("--json", verifyJson, "JSON Lines, one object per file: file, status");
     verify->callback([&] { run = [&] { return runVerify(verifyFolder, verifyJson); }; });
 
     int deleteLine = 0;
@@ -124,14 +156,33 @@ int main(int argc, char** argv) {
     remove->callback(
         [&] { run = [&] { return runDelete(backend, clock, deleteLine, deleteConfirmed); }; });
 
+    std::vector<std::string> commands;
+    for (const CLI::App* command : app.get_subcommands({})) {
+        commands.push_back(command->get_name());
+    }
+    std::vector<std::string> arguments = platform::commandLineArguments(argc, argv);
+    if (!arguments.empty() && arguments.front() == "help") {
+        std::printf("%s", app.help().c_str());
+        return kExitDone;
+    }
+    if (const auto problem = unknownFirstWord(arguments, commands)) {
+        std::fprintf(stderr, "%s\n", problem->c_str());
+        return kExitUsage;
+    }
     try {
         // CLI11 takes the arguments last first.
-        std::vector<std::string> arguments = platform::commandLineArguments(argc, argv);
         std::reverse(arguments.begin(), arguments.end());
         app.parse(arguments);
+    } catch (const CLI::CallForHelp& help) {
+        return app.exit(help) == 0 ? kExitDone : kExitUsage;
+    } catch (const CLI::CallForAllHelp& help) {
+        return app.exit(help) == 0 ? kExitDone : kExitUsage;
+    } catch (const CLI::CallForVersion& version) {
+        return app.exit(version) == 0 ? kExitDone : kExitUsage;
     } catch (const CLI::ParseError& error) {
-        const int status = app.exit(error);
-        return status == 0 ? kExitDone : kExitUsage;
+        std::fprintf(stderr, "%s\n",
+                     usageMessage(errorKind(error), error.what(), commands).c_str());
+        return kExitUsage;
     }
     return run();
 }

@@ -78,7 +78,8 @@ struct DownloadJob {
     // Every record is read again after it is written, until two reads agree.
     bool verifyReads = false;
     // The record whose failures are being counted without a record restart ending the count,
-    // and the furthest its reads have come: only getting further starts the count anew.
+    // and the furthest the reads of the record in progress have come, acknowledged: only
+    // getting further starts the count anew.
     std::int32_t failingRecord = -1;
     std::uint64_t furthestBytes = 0;
 

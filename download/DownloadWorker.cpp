@@ -33,6 +33,16 @@ struct StreamCounters {
 // The most sectors a block sends under one acknowledgement.
 constexpr std::size_t kMaxUnsettledPairs = 20;
 
+// Pairs of sectors moved since some point of the record, with both blocks' stream counters and
+// the job's count as they stood there, so that both streams can go back to it.
+struct PairGroup {
+    std::uint8_t frames[kMaxUnsettledPairs * 2 * kSectorSize] = {};
+    std::size_t bytes = 0;
+    StreamCounters a{};
+    StreamCounters b{};
+    std::uint64_t jobBytesLeft = 0;
+};
+
 // Reads of one record, when reads are checked, before it is given up for want of two alike.
 constexpr std::size_t kMaxCheckedReads = 4;
 
@@ -82,7 +92,8 @@ private:
     Outcome completeRecord();
     Outcome nextRecord();
     bool write(const std::uint8_t* bytes, std::size_t count);
-    bool writeSettledPairs();
+    bool writeGroup(PairGroup& group);
+    void goBackToTrustedPairs();
     void finishJob();
     void transferFailure();
     void fileFailure();
@@ -96,15 +107,16 @@ private:
     std::uint8_t sectorA_[kSectorSize] = {};
     std::uint8_t sectorB_[kSectorSize] = {};
 
-    // Pairs whose sectors are not yet acknowledged by both blocks. They reach the file only
-    // when the acknowledgements have come: a byte lost or added inside a batch shows only at
-    // its end, and every sector behind it is then misaligned. On a failure both blocks go
-    // back to the first of these pairs.
-    std::uint8_t unsettled_[kMaxUnsettledPairs * 2 * kSectorSize] = {};
-    std::size_t unsettledBytes_ = 0;
-    StreamCounters settledA_{};
-    StreamCounters settledB_{};
-    std::uint64_t settledJobBytesLeft_ = 0;
+    // Pairs reach the file only once they are known good. A group of pairs is acknowledged by
+    // both blocks at the end of its batch (a byte lost or added inside a batch shows only
+    // there, and every sector behind it is then misaligned), and even then it is held back
+    // until the next group is acknowledged cleanly: behind a USB adapter a stray byte after an
+    // acknowledgement arrives a packet late, when the acknowledgement has been taken already,
+    // and it then misaligns the next group. The record's last group waits for a packet's time
+    // instead. On a failure both blocks go back to the first pair not yet written.
+    PairGroup groups_[2];
+    PairGroup* reading_ = &groups_[0];
+    PairGroup* held_ = &groups_[1];
 };
 
 void Worker::run() {
@@ -152,8 +164,11 @@ Worker::Outcome Worker::beginRecord() {
     a_.bytesLeft = channelBytes;
     b_.bytesLeft = channelBytes;
     // A record that begins, not one restarted after its failures, starts the count afresh.
-    if ((!a_.addressedReads || !b_.addressedReads) && job_.queuePos != job_.failingRecord) {
-        job_.retryCount = 0;
+    if (job_.queuePos != job_.failingRecord) {
+        job_.furthestBytes = 0;
+        if (!a_.addressedReads || !b_.addressedReads) {
+            job_.retryCount = 0;
+        }
     }
 
     RecordInfo& row = table_[job_.currentRow];
@@ -195,48 +210,71 @@ Worker::Outcome Worker::beginRecord() {
 
 Worker::Outcome Worker::movePair() {
     const std::uint32_t h = a_.bytesLeft >= kSectorSize ? kSectorSize : a_.bytesLeft;
-    if (unsettledBytes_ == 0) {
-        settledA_ = StreamCounters::of(a_);
-        settledB_ = StreamCounters::of(b_);
-        settledJobBytesLeft_ = job_.jobBytesLeft;
+    PairGroup& group = *reading_;
+    if (group.bytes == 0) {
+        group.a = StreamCounters::of(a_);
+        group.b = StreamCounters::of(b_);
+        group.jobBytesLeft = job_.jobBytesLeft;
     }
     const bool settlesA = a_.nextSectorSettles();
     const bool settlesB = b_.nextSectorSettles();
-    // Both blocks' batches cover the same sectors, so the buffer holds a whole batch; a pair
-    // that would not fit means the blocks disagree on where their batches end, and nothing
+    // Both blocks' batches cover the same sectors, so a group holds a whole batch; a pair that
+    // would not fit means the blocks disagree on where their batches end, and nothing
     // unacknowledged may reach the file.
-    const bool fits = unsettledBytes_ + 2 * kSectorSize <= sizeof unsettled_;
-    if (!fits || !a_.readSector(sectorA_) || !b_.readSector(sectorB_)) {
-        // Neither block's sectors since the last acknowledgement of both are trusted: both go
-        // back to the first of them, so both channels resume at the same sector.
-        settledA_.restore(a_);
-        settledB_.restore(b_);
-        job_.jobBytesLeft = settledJobBytesLeft_;
-        unsettledBytes_ = 0;
+    const bool fits = group.bytes + 2 * kSectorSize <= sizeof group.frames;
+    // Bytes the driver saw damaged on the line are not trusted, whatever their count.
+    const std::uint64_t lineErrors = a_.lineErrors() + b_.lineErrors();
+    if (!fits || !a_.readSector(sectorA_) || !b_.readSector(sectorB_) ||
+        a_.lineErrors() + b_.lineErrors() != lineErrors) {
+        goBackToTrustedPairs();
         transferFailure();
         return Outcome::Ended;
     }
     interleaveFrames(job_.currentSwapped ? sectorB_ : sectorA_,
-                     job_.currentSwapped ? sectorA_ : sectorB_, h, unsettled_ + unsettledBytes_);
-    unsettledBytes_ += 2 * h;
+                     job_.currentSwapped ? sectorA_ : sectorB_, h, group.frames + group.bytes);
+    group.bytes += 2 * h;
     job_.jobBytesLeft = job_.jobBytesLeft > h ? job_.jobBytesLeft - h : 0;
     if (settlesA && settlesB) {
-        if (!writeSettledPairs()) {
+        // This group came in clean: the one held before it is good.
+        if (!writeGroup(*held_)) {
             fileFailure();
             return Outcome::Ended;
         }
+        std::swap(reading_, held_);
         // A restarted record that gets further than it ever got has mended its failures.
         const DownloadItem& item = job_.downloadQueue[static_cast<std::size_t>(job_.queuePos)];
-        if (job_.queuePos == job_.failingRecord &&
-            item.channelBytes() - a_.bytesLeft > job_.furthestBytes) {
-            job_.retryCount = 0;
+        const std::uint64_t reached = item.channelBytes() - a_.bytesLeft;
+        if (reached > job_.furthestBytes) {
+            job_.furthestBytes = reached;
+            if (job_.queuePos == job_.failingRecord) {
+                job_.retryCount = 0;
+            }
         }
     }
     if (a_.bytesLeft == 0) {
+        if (!a_.silentAfterRecord() || !b_.silentAfterRecord()) {
+            goBackToTrustedPairs();
+            transferFailure();
+            return Outcome::Ended;
+        }
+        if (!writeGroup(*held_)) {
+            fileFailure();
+            return Outcome::Ended;
+        }
         return completeRecord();
     }
     host_.drawProgress(job_.jobBytesTotal, job_.jobBytesLeft);
     return Outcome::Continue;
+}
+
+void Worker::goBackToTrustedPairs() {
+    // The group being read took its counters before its first pair, so it always has them.
+    const PairGroup& first = held_->bytes != 0 ? *held_ : *reading_;
+    first.a.restore(a_);
+    first.b.restore(b_);
+    job_.jobBytesLeft = first.jobBytesLeft;
+    held_->bytes = 0;
+    reading_->bytes = 0;
 }
 
 Worker::Outcome Worker::completeRecord() {
@@ -294,10 +332,10 @@ bool Worker::write(const std::uint8_t* bytes, std::size_t count) {
     return job_.outputFile.write(bytes, count);
 }
 
-bool Worker::writeSettledPairs() {
-    const std::size_t count = unsettledBytes_;
-    unsettledBytes_ = 0;
-    return write(unsettled_, count);
+bool Worker::writeGroup(PairGroup& group) {
+    const std::size_t count = group.bytes;
+    group.bytes = 0;
+    return count == 0 || write(group.frames, count);
 }
 
 void Worker::finishJob() {
@@ -311,15 +349,12 @@ void Worker::transferFailure() {
     DownloadItem& item = job_.downloadQueue[static_cast<std::size_t>(job_.queuePos)];
     ++item.recoveries;
     // Blocks that all serve addressed reads count failures over the whole job. A record that is
-    // restarted counts them until its reads get further than before: a fault that comes back at
-    // the same place every time must end in a message, not restart the record for ever.
-    if (!a_.addressedReads || !b_.addressedReads) {
-        const std::uint64_t reached = item.channelBytes() - a_.bytesLeft;
-        if (job_.failingRecord != job_.queuePos || reached > job_.furthestBytes) {
-            job_.failingRecord = job_.queuePos;
-            job_.furthestBytes = reached;
-            job_.retryCount = 0;
-        }
+    // restarted counts them until its reads get further than they ever got (see movePair): a
+    // fault that comes back at the same place every time must end in a message, not restart
+    // the record for ever.
+    if ((!a_.addressedReads || !b_.addressedReads) && job_.failingRecord != job_.queuePos) {
+        job_.failingRecord = job_.queuePos;
+        job_.retryCount = 0;
     }
     job_.savedIdentity = {a_.present,      b_.present,    a_.serialNumber,
                           b_.serialNumber, a_.serialYear, b_.serialYear};

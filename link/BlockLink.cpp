@@ -6,7 +6,13 @@ namespace kelvra {
 
 platform::OpenedPort openBlockPort(platform::SerialBackend& backend,
                                    const std::string& deviceName) {
-    return backend.open(deviceName);
+    platform::OpenedPort opened = backend.open(deviceName);
+    // A USB adapter otherwise holds every reply until its latency timer runs out: each round
+    // trip of a download would pay that delay. A port that cannot is used as it is.
+    if (opened.status == platform::OpenStatus::Ready) {
+        opened.port->requestLowLatency();
+    }
+    return opened;
 }
 
 std::size_t writeBytes(SerialPort& port, const std::uint8_t* bytes, std::size_t count) {

@@ -42,7 +42,17 @@ struct CBlockPort {
     // needing no acknowledgement of its own. In a batch only the last sector is; in basic
     // stream mode every sector counts as final, since a failure restarts the whole record.
     bool nextSectorSettles() const;
+    // After a record's last acknowledgement, whether the line stays silent for a USB adapter's
+    // packet time: a byte that arrives then belonged before the acknowledgement, which was then
+    // a data byte. A block that takes no part is silent.
+    bool silentAfterRecord() const;
+    // The driver's count of errors on this block's line; 0 for a block that takes no part.
+    std::uint64_t lineErrors() const;
 };
+
+// How long a byte held back by a USB adapter can arrive after the bytes before it: its latency
+// timer, 16 ms unless lowered, with room for the packet's transfer.
+inline constexpr unsigned kAdapterPacketMs = 20;
 
 // Sets addressedReads and batchReads from a block's firmware version (link/FirmwareRules.h).
 void applyCapabilities(CBlockPort& slot, int firmware);

@@ -92,4 +92,12 @@ bool CBlockPort::readSector(std::uint8_t* buffer) {
     return true;
 }
 
+bool CBlockPort::silentAfterRecord() const {
+    return !inRecord || !handle || handle->availableWithin(kAdapterPacketMs) == 0;
+}
+
+std::uint64_t CBlockPort::lineErrors() const {
+    return inRecord && handle ? handle->lineErrors() : 0;
+}
+
 }  // namespace kelvra

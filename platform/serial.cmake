@@ -8,9 +8,12 @@ if(WIN32)
         ${CMAKE_CURRENT_SOURCE_DIR}/win32/Win32SerialBackend.cpp
         ${CMAKE_CURRENT_SOURCE_DIR}/win32/Win32Clock.cpp
         ${CMAKE_CURRENT_SOURCE_DIR}/win32/Win32PortProbe.cpp
+        ${CMAKE_CURRENT_SOURCE_DIR}/win32/Win32UsbAdapterInfo.cpp
     )
     # The clock waits for the start of a second at the timer's finest resolution.
     target_link_libraries(kelvra_platform_serial PUBLIC winmm)
+    # The adapter's description comes from the registry, its texts in UTF-16.
+    target_link_libraries(kelvra_platform_serial PUBLIC advapi32 PRIVATE kelvra_platform_file)
 else()
     target_sources(kelvra_platform_serial PRIVATE
         ${CMAKE_CURRENT_SOURCE_DIR}/posix/PosixSerialPort.cpp
@@ -18,5 +21,6 @@ else()
         ${CMAKE_CURRENT_SOURCE_DIR}/posix/PosixPortDirectory.cpp
         ${CMAKE_CURRENT_SOURCE_DIR}/posix/PosixClock.cpp
         ${CMAKE_CURRENT_SOURCE_DIR}/posix/PosixPortProbe.cpp
+        ${CMAKE_CURRENT_SOURCE_DIR}/posix/PosixUsbAdapterInfo.cpp
     )
 endif()

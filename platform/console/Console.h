@@ -14,7 +14,23 @@ std::vector<std::string> commandLineArguments(int argc, char** argv);
 // otherwise shows its own code page; elsewhere nothing needs doing.
 void useUtf8Output();
 
-// Whether standard error is a terminal, where a progress bar may redraw its line.
-bool standardErrorIsTerminal();
+// What standard error is, for a progress report: a terminal that can redraw a line in place
+// (not one that declares itself dumb), and how many columns a line may take there before it
+// wraps.
+struct ErrorTerminal {
+    bool redraws = false;
+    int columns = 80;
+};
+ErrorTerminal standardErrorTerminal();
+
+// Whether standard output is a terminal: what it reports is then in front of the user already.
+bool standardOutputIsTerminal();
+
+// `onStop` runs (as a signal handler: it may only set a flag) when the user or the system asks
+// the program to end: Ctrl+C, and where they exist a termination request, a closed terminal
+// and a closed console window. A closed pipe on standard output no longer ends the program:
+// writes to it fail instead. Until releaseStopRequests().
+void catchStopRequests(void (*onStop)());
+void releaseStopRequests();
 
 }  // namespace kelvra::platform

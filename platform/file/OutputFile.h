@@ -36,11 +36,15 @@ public:
     // is open.
     bool close();
     bool isOpen() const;
+    // Why the last open, write, commit or close failed, in the system's words ("No space left
+    // on device"); empty after one that worked.
+    const std::string& failure() const { return failure_; }
 
     class Handle;
 
 private:
     std::unique_ptr<Handle> handle_;
+    std::string failure_;
 };
 
 }  // namespace kelvra::platform

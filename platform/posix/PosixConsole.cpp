@@ -1,10 +1,35 @@
+#include <sys/ioctl.h>
 #include <unistd.h>
 
+#include <csignal>
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
 
 #include "platform/console/Console.h"
 
 namespace kelvra::platform {
+
+namespace {
+
+constexpr int kStopSignals[] = {SIGINT, SIGTERM, SIGHUP};
+
+void (*stopHandler)() = nullptr;
+
+extern "C" void onStopSignal(int) {
+    if (stopHandler != nullptr) {
+        stopHandler();
+    }
+}
+
+void setDisposition(int signal, void (*handler)(int)) {
+    struct sigaction action {};
+    action.sa_handler = handler;
+    sigemptyset(&action.sa_mask);
+    ::sigaction(signal, &action, nullptr);
+}
+
+}  // namespace
 
 std::vector<std::string> commandLineArguments(int argc, char** argv) {
     return std::vector<std::string>(argv + (argc > 0 ? 1 : 0), argv + argc);
@@ -12,8 +37,37 @@ std::vector<std::string> commandLineArguments(int argc, char** argv) {
 
 void useUtf8Output() {}
 
-bool standardErrorIsTerminal() {
-    return isatty(fileno(stderr)) != 0;
+ErrorTerminal standardErrorTerminal() {
+    ErrorTerminal terminal;
+    if (isatty(STDERR_FILENO) == 0) {
+        return terminal;
+    }
+    const char* type = std::getenv("TERM");
+    terminal.redraws = type != nullptr && *type != '\0' && std::strcmp(type, "dumb") != 0;
+    struct winsize size {};
+    if (::ioctl(STDERR_FILENO, TIOCGWINSZ, &size) == 0 && size.ws_col > 0) {
+        terminal.columns = size.ws_col;
+    }
+    return terminal;
+}
+
+bool standardOutputIsTerminal() {
+    return isatty(STDOUT_FILENO) != 0;
+}
+
+void catchStopRequests(void (*onStop)()) {
+    stopHandler = onStop;
+    for (const int signal : kStopSignals) {
+        setDisposition(signal, onStopSignal);
+    }
+    setDisposition(SIGPIPE, SIG_IGN);
+}
+
+void releaseStopRequests() {
+    for (const int signal : kStopSignals) {
+        setDisposition(signal, SIG_DFL);
+    }
+    stopHandler = nullptr;
 }
 
 }  // namespace kelvra::platform

@@ -5,6 +5,7 @@
 
 #include <cerrno>
 #include <cstdlib>
+#include <cstring>
 #include <memory>
 #include <string>
 #include <utility>
@@ -46,18 +47,24 @@ bool clearNonBlocking(int descriptor) {
     return flags >= 0 && ::fcntl(descriptor, F_SETFL, flags & ~O_NONBLOCK) == 0;
 }
 
+std::string systemReason() {
+    return std::strerror(errno);
+}
+
 // A plain file with no other name: writing it, or later replacing it, touches nobody else's data.
 bool soleRegularFile(const struct stat& status) {
     return S_ISREG(status.st_mode) && status.st_nlink == 1;
 }
 
-// Nothing at the name, or a file the finished download may replace.
-bool replaceable(const std::string& path) {
+// Why the finished download may not replace what is at the name; empty when nothing is there
+// or a file it may replace.
+std::string refusalAt(const std::string& path) {
     struct stat status {};
     if (::lstat(path.c_str(), &status) != 0) {
-        return errno == ENOENT;
+        return errno == ENOENT ? std::string() : systemReason();
     }
-    return soleRegularFile(status);
+    return soleRegularFile(status) ? std::string()
+                                   : "something other than a plain file of its own is at the name";
 }
 
 bool syncFolderOf(const std::string& path) {
@@ -89,8 +96,14 @@ OutputFile::~OutputFile() {
 
 bool OutputFile::open(const std::string& name) {
     close();
+    failure_.clear();
     const std::string path = absolutePath(name);
-    if (path.empty() || !replaceable(path)) {
+    if (path.empty()) {
+        failure_ = "the current folder is gone";
+        return false;
+    }
+    failure_ = refusalAt(path);
+    if (!failure_.empty()) {
         return false;
     }
     // In a shared folder another user may have put a link at the name, aiming the download at
@@ -98,13 +111,23 @@ bool OutputFile::open(const std::string& name) {
     const int fd = ::open(partialFileName(path).c_str(),
                           O_WRONLY | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0644);
     if (fd < 0) {
+        failure_ = errno == ELOOP ? "a link is at the partial file's name" : systemReason();
         return false;
     }
     struct stat status {};
-    const bool usable = ::fstat(fd, &status) == 0 && soleRegularFile(status);
+    if (::fstat(fd, &status) != 0 || !soleRegularFile(status)) {
+        failure_ = "something other than a plain file of its own is at the partial file's name";
+        ::close(fd);
+        return false;
+    }
     // Another program holding the file keeps it; only then is it emptied.
-    if (!usable || ::flock(fd, LOCK_EX | LOCK_NB) != 0 || ::ftruncate(fd, 0) != 0 ||
-        !clearNonBlocking(fd)) {
+    if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        failure_ = "another program holds the partial file";
+        ::close(fd);
+        return false;
+    }
+    if (::ftruncate(fd, 0) != 0 || !clearNonBlocking(fd)) {
+        failure_ = systemReason();
         ::close(fd);
         return false;
     }
@@ -123,6 +146,7 @@ bool OutputFile::write(const std::uint8_t* bytes, std::size_t count) {
             continue;
         }
         if (n <= 0) {
+            failure_ = n < 0 ? systemReason() : "nothing more could be written";
             return false;
         }
         done += static_cast<std::size_t>(n);
@@ -134,25 +158,38 @@ bool OutputFile::commit() {
     if (!handle_) {
         return false;
     }
-    const bool synced = ::fsync(handle_->fd) == 0;
-    bool landed = synced && stillAt(*handle_, handle_->partial) &&
-                  ::rename(handle_->partial.c_str(), handle_->name.c_str()) == 0;
-    // The new name must survive a power cut as the data do.
-    landed = landed && syncFolderOf(handle_->name);
-    const bool closed = ::close(handle_->fd) == 0;
+    failure_.clear();
+    if (::fsync(handle_->fd) != 0) {
+        failure_ = systemReason();
+    } else if (!stillAt(*handle_, handle_->partial)) {
+        failure_ = "the partial file is no longer where it was written";
+    } else if (::rename(handle_->partial.c_str(), handle_->name.c_str()) != 0 ||
+               // The new name must survive a power cut as the data do.
+               !syncFolderOf(handle_->name)) {
+        failure_ = systemReason();
+    }
+    if (::close(handle_->fd) != 0 && failure_.empty()) {
+        failure_ = systemReason();
+    }
     handle_.reset();
-    return landed && closed;
+    return failure_.empty();
 }
 
 bool OutputFile::close() {
     if (!handle_) {
         return true;
     }
-    const bool synced = ::fsync(handle_->fd) == 0;
-    const bool reachable = stillAt(*handle_, handle_->partial);
-    const bool closed = ::close(handle_->fd) == 0;
+    failure_.clear();
+    if (::fsync(handle_->fd) != 0) {
+        failure_ = systemReason();
+    } else if (!stillAt(*handle_, handle_->partial)) {
+        failure_ = "the partial file is no longer where it was written";
+    }
+    if (::close(handle_->fd) != 0 && failure_.empty()) {
+        failure_ = systemReason();
+    }
     handle_.reset();
-    return synced && reachable && closed;
+    return failure_.empty();
 }
 
 bool OutputFile::isOpen() const {

@@ -21,9 +21,12 @@ std::string linkTarget(const std::string& path) {
     return length < 0 ? std::string() : std::string(target, static_cast<std::size_t>(length));
 }
 
+// The group whose members may read and write the device; none when the device's mode gives its
+// group no such access, since joining it would not help.
 std::string owningGroup(const std::string& path) {
     struct stat status {};
-    if (::stat(path.c_str(), &status) != 0) {
+    if (::stat(path.c_str(), &status) != 0 ||
+        (status.st_mode & (S_IRGRP | S_IWGRP)) != (S_IRGRP | S_IWGRP)) {
         return {};
     }
     const group* owner = ::getgrgid(status.st_gid);

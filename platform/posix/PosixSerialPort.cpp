@@ -1,6 +1,7 @@
 #include "platform/posix/PosixSerialPort.h"
 
 #include <fcntl.h>
+#include <linux/serial.h>
 #include <poll.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
@@ -158,6 +159,34 @@ std::size_t PosixSerialPort::available() {
         return 0;
     }
     return static_cast<std::size_t>(queued);
+}
+
+std::size_t PosixSerialPort::availableWithin(unsigned milliseconds) {
+    pollfd waiting{descriptor_, POLLIN, 0};
+    while (::poll(&waiting, 1, static_cast<int>(milliseconds)) < 0 && errno == EINTR) {
+    }
+    return available();
+}
+
+bool PosixSerialPort::requestLowLatency() {
+    // Any user may set this flag on a port they have open; a pseudo-terminal has no such
+    // settings at all.
+    serial_struct settings{};
+    if (::ioctl(descriptor_, TIOCGSERIAL, &settings) != 0) {
+        return false;
+    }
+    settings.flags = static_cast<int>(static_cast<unsigned>(settings.flags) | ASYNC_LOW_LATENCY);
+    return ::ioctl(descriptor_, TIOCSSERIAL, &settings) == 0;
+}
+
+std::uint64_t PosixSerialPort::lineErrors() {
+    serial_icounter_struct counts{};
+    if (::ioctl(descriptor_, TIOCGICOUNT, &counts) != 0) {
+        return 0;
+    }
+    return static_cast<std::uint64_t>(counts.frame) + static_cast<std::uint64_t>(counts.overrun) +
+           static_cast<std::uint64_t>(counts.parity) + static_cast<std::uint64_t>(counts.brk) +
+           static_cast<std::uint64_t>(counts.buf_overrun);
 }
 
 OpenedPort openPosixSerialPort(const std::string& deviceName) {

@@ -20,6 +20,9 @@ public:
     std::size_t write(const std::uint8_t* bytes, std::size_t count) override;
     std::size_t read(std::uint8_t* bytes, std::size_t count) override;
     std::size_t available() override;
+    std::size_t availableWithin(unsigned milliseconds) override;
+    bool requestLowLatency() override;
+    std::uint64_t lineErrors() override;
 
 private:
     int descriptor_;

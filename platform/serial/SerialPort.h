@@ -23,6 +23,24 @@ public:
     // How many received bytes wait to be read, without waiting for more. A block is silent
     // after an acknowledgement until it is asked again, so anything here then is line noise.
     virtual std::size_t available() = 0;
+
+    // How many received bytes wait to be read once `milliseconds` have passed or one has come,
+    // whichever is first. Behind a USB adapter a byte sent just after others arrives a packet
+    // later, so silence is only known after a wait.
+    // Ports whose bytes are never held back answer at once.
+    virtual std::size_t availableWithin(unsigned milliseconds) {
+        static_cast<void>(milliseconds);
+        return available();
+    }
+
+    // Asks the driver to hand received bytes over as they come instead of collecting them (a USB
+    // adapter's latency timer). False where the port cannot (a pseudo-terminal, a driver
+    // without it), which is no error: the port is used as it is.
+    virtual bool requestLowLatency() { return false; }
+
+    // Errors the driver has seen on the line since the port was opened (framing, parity,
+    // overrun, break, buffer overrun), counted. Bytes received while it rose cannot be trusted.
+    virtual std::uint64_t lineErrors() { return 0; }
 };
 
 enum class OpenStatus {

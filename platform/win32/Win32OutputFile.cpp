@@ -82,18 +82,39 @@ bool soleRegularFile(HANDLE file, BY_HANDLE_FILE_INFORMATION& info) {
 
 // Nothing at the name, or a file the finished download may replace. Looked at without opening
 // its data and without following a reparse point.
-bool replaceable(const std::wstring& path) {
+// The system's words for its last error, without the closing full stop and line break.
+std::string systemReason() {
+    const DWORD error = GetLastError();
+    wchar_t* text = nullptr;
+    const DWORD length = FormatMessageW(
+        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+        nullptr, error, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
+    std::string reason =
+        length != 0 ? toUtf8(std::wstring(text, length)) : "system error " + std::to_string(error);
+    LocalFree(text);
+    while (!reason.empty() &&
+           (reason.back() == '\n' || reason.back() == '\r' || reason.back() == '.')) {
+        reason.pop_back();
+    }
+    return reason;
+}
+
+constexpr const char* kNotPlainAtName =
+    "something other than a plain file of its own is at the name";
+
+// Why the finished download may not replace what is at the name; empty when nothing is there
+// or a file it may replace.
+std::string refusalAt(const std::wstring& path) {
     HANDLE probe = CreateFileW(
         path.c_str(), FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
         nullptr, OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS, nullptr);
     if (probe == INVALID_HANDLE_VALUE) {
-        const DWORD error = GetLastError();
-        return error == ERROR_FILE_NOT_FOUND;
+        return GetLastError() == ERROR_FILE_NOT_FOUND ? std::string() : systemReason();
     }
     BY_HANDLE_FILE_INFORMATION info{};
     const bool plain = soleRegularFile(probe, info);
     CloseHandle(probe);
-    return plain;
+    return plain ? std::string() : kNotPlainAtName;
 }
 
 }  // namespace
@@ -107,7 +128,8 @@ OutputFile::~OutputFile() {
 bool OutputFile::open(const std::string& name) {
     close();
     const std::wstring path = fullPathName(toUtf16(name));
-    if (path.empty() || !replaceable(path)) {
+    failure_ = path.empty() ? systemReason() : refusalAt(path);
+    if (!failure_.empty()) {
         return false;
     }
     const std::wstring partial = toUtf16(partialFileName(toUtf8(path)));
@@ -118,10 +140,17 @@ bool OutputFile::open(const std::string& name) {
         CreateFileW(partial.c_str(), GENERIC_WRITE | FILE_READ_ATTRIBUTES, 0, nullptr, OPEN_ALWAYS,
                     FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
     if (file == INVALID_HANDLE_VALUE) {
+        failure_ = systemReason();
         return false;
     }
     BY_HANDLE_FILE_INFORMATION info{};
-    if (!soleRegularFile(file, info) || !SetEndOfFile(file)) {
+    if (!soleRegularFile(file, info)) {
+        failure_ = "something other than a plain file of its own is at the partial file's name";
+        CloseHandle(file);
+        return false;
+    }
+    if (!SetEndOfFile(file)) {
+        failure_ = systemReason();
         CloseHandle(file);
         return false;
     }
@@ -137,8 +166,12 @@ bool OutputFile::write(const std::uint8_t* bytes, std::size_t count) {
     while (done < count) {
         const std::size_t chunk = count - done > 0x40000000 ? 0x40000000 : count - done;
         DWORD written = 0;
-        if (!WriteFile(handle_->h, bytes + done, static_cast<DWORD>(chunk), &written, nullptr) ||
-            written == 0) {
+        if (!WriteFile(handle_->h, bytes + done, static_cast<DWORD>(chunk), &written, nullptr)) {
+            failure_ = systemReason();
+            return false;
+        }
+        if (written == 0) {
+            failure_ = "nothing more could be written";
             return false;
         }
         done += written;
@@ -150,25 +183,41 @@ bool OutputFile::commit() {
     if (!handle_) {
         return false;
     }
-    const bool flushed = FlushFileBuffers(handle_->h) != 0;
-    const bool closed = CloseHandle(handle_->h) != 0;
-    const bool landed = flushed && closed && isStillAt(handle_->partial, handle_->id) &&
-                        MoveFileExW(handle_->partial.c_str(), handle_->name.c_str(),
-                                    MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
+    failure_.clear();
+    if (!FlushFileBuffers(handle_->h)) {
+        failure_ = systemReason();
+    }
+    if (!CloseHandle(handle_->h) && failure_.empty()) {
+        failure_ = systemReason();
+    }
+    if (failure_.empty() && !isStillAt(handle_->partial, handle_->id)) {
+        failure_ = "the partial file is no longer where it was written";
+    }
+    if (failure_.empty() && !MoveFileExW(handle_->partial.c_str(), handle_->name.c_str(),
+                                         MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+        failure_ = systemReason();
+    }
     handle_.reset();
-    return landed;
+    return failure_.empty();
 }
 
 bool OutputFile::close() {
     if (!handle_) {
         return true;
     }
-    const bool flushed = FlushFileBuffers(handle_->h) != 0;
-    const bool closed = CloseHandle(handle_->h) != 0;
+    failure_.clear();
+    if (!FlushFileBuffers(handle_->h)) {
+        failure_ = systemReason();
+    }
+    if (!CloseHandle(handle_->h) && failure_.empty()) {
+        failure_ = systemReason();
+    }
     // Data the user cannot find at the name are lost all the same.
-    const bool reachable = isStillAt(handle_->partial, handle_->id);
+    if (failure_.empty() && !isStillAt(handle_->partial, handle_->id)) {
+        failure_ = "the partial file is no longer where it was written";
+    }
     handle_.reset();
-    return flushed && closed && reachable;
+    return failure_.empty();
 }
 
 bool OutputFile::isOpen() const {

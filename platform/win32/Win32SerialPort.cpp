@@ -34,7 +34,36 @@ std::size_t Win32SerialPort::available() {
     if (!ClearCommError(handle_, &errors, &status)) {
         return 0;
     }
+    collectErrors(errors);
     return status.cbInQue;
+}
+
+std::size_t Win32SerialPort::availableWithin(unsigned milliseconds) {
+    // The driver offers no wait for input short of a read; a few looks over the time will do.
+    constexpr unsigned kLookMs = 2;
+    for (unsigned waited = 0;; waited += kLookMs) {
+        const std::size_t queued = available();
+        if (queued != 0 || waited >= milliseconds) {
+            return queued;
+        }
+        Sleep(kLookMs);
+    }
+}
+
+std::uint64_t Win32SerialPort::lineErrors() {
+    DWORD errors = 0;
+    COMSTAT status{};
+    if (ClearCommError(handle_, &errors, &status)) {
+        collectErrors(errors);
+    }
+    return lineErrors_;
+}
+
+void Win32SerialPort::collectErrors(DWORD errors) {
+    constexpr DWORD kLineErrors = CE_FRAME | CE_OVERRUN | CE_RXOVER | CE_RXPARITY | CE_BREAK;
+    if ((errors & kLineErrors) != 0) {
+        ++lineErrors_;
+    }
 }
 
 OpenedPort openWin32SerialPort(const std::string& deviceName) {

@@ -20,9 +20,15 @@ public:
     std::size_t write(const std::uint8_t* bytes, std::size_t count) override;
     std::size_t read(std::uint8_t* bytes, std::size_t count) override;
     std::size_t available() override;
+    std::size_t availableWithin(unsigned milliseconds) override;
+    std::uint64_t lineErrors() override;
 
 private:
+    // Takes the driver's error flags, which each query clears, into the count.
+    void collectErrors(DWORD errors);
+
     HANDLE handle_;
+    std::uint64_t lineErrors_ = 0;
 };
 
 // Opens a COM device exclusively; only the final SetCommState decides whether it is Ready.

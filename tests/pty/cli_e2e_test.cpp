@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <csignal>
 #include <filesystem>
 #include <fstream>
 #include <nlohmann/json.hpp>
@@ -174,14 +175,26 @@ INSTANTIATE_TEST_SUITE_P(ReadModes, CliDownload,
                                            ReadMode{"Batches", 60, 60}),
                          [](const auto& test) { return std::string(test.param.name); });
 
-TEST(CliInterrupt, StopsAndNamesThePartialFile) {
-    // Held to the line rate, the record takes about 9 s: the interrupt comes well inside it.
+struct StopSignal {
+    const char* name;
+    int signal;
+};
+
+void PrintTo(const StopSignal& stop, std::ostream* out) {
+    *out << stop.name;
+}
+
+class CliStop : public ::testing::TestWithParam<StopSignal> {};
+
+TEST_P(CliStop, StopsAfterThePairInHandAndNamesThePartialFile) {
+    // Held to the line rate, the record takes about 9 s: the signal comes well inside it.
     const blocksim::Scenario scenario = pairScenario(60, {pairEntry(5, 1, true, 7, 21362, 10)}, 60,
                                                      {pairEntry(9, 1, false, 7, 21362, 10)});
     const CliSimulation blocks(kCli, KELVRA_BLOCKSIM_PATH, scenario, true);
     TempFolder folder;
     CliRun run = args({"download", "--out", folder.path(), "1"});
     run.interruptOn = "10% of the job";
+    run.interruptWith = GetParam().signal;
     const CliResult result = blocks.run(run);
     ASSERT_TRUE(result.interrupted) << result.err;
     EXPECT_EQ(result.status, 1) << result.err;
@@ -196,6 +209,50 @@ TEST(CliInterrupt, StopsAndNamesThePartialFile) {
         expectedWavFile({&scenario.blocks[0].setup, 5}, {&scenario.blocks[1].setup, 9}, 0);
     expected.resize(size);
     EXPECT_EQ(fileDifference(readFileBytes(partial), expected), "");
+}
+
+INSTANTIATE_TEST_SUITE_P(Signals, CliStop,
+                         ::testing::Values(StopSignal{"CtrlC", SIGINT},
+                                           StopSignal{"Terminate", SIGTERM},
+                                           StopSignal{"TerminalClosed", SIGHUP}),
+                         [](const auto& test) { return std::string(test.param.name); });
+
+TEST(CliOutput, AReaderThatGoesAwayDoesNotStopTheDownload) {
+    const blocksim::Scenario scenario =
+        pairScenario(60, {pairEntry(5, 2, true, 7, 8000, 1)}, 60,
+                     {pairEntry(9, 2, false, 7, 8000, 1), pairEntry(11, 1, false, 11, 8000, 1)});
+    const CliSimulation blocks(kCli, KELVRA_BLOCKSIM_PATH, scenario);
+    TempFolder folder;
+    CliRun run = args({"download", "--out", folder.path(), "--all"});
+    run.outputClosed = true;
+    const CliResult result = blocks.run(run);
+    EXPECT_EQ(result.status, 0) << result.err;
+    EXPECT_NE(result.err.find("Line 3: written 5 Марта 18г 14-11-09 Запись 1.wav"),
+              std::string::npos)
+        << "what the reader could not take is on standard error: " << result.err;
+    EXPECT_EQ(folder.fileNames().size(), 3u);
+}
+
+TEST(CliBusyPorts, NoBlockFoundButPortsHeldIsSaid) {
+    const blocksim::Scenario scenario =
+        pairScenario(60, {pairEntry(5, 1, true, 7, 8000, 1)}, 60, {});
+    const CliSimulation blocks(kCli, KELVRA_BLOCKSIM_PATH, scenario);
+    std::vector<int> holders;
+    for (int com : {3, 4}) {
+        const std::string device = std::filesystem::canonical(blocks.runtime().portDirectory() +
+                                                              "/COM" + std::to_string(com));
+        holders.push_back(::open(device.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC));
+        ASSERT_GE(holders.back(), 0);
+        ASSERT_EQ(::flock(holders.back(), LOCK_EX | LOCK_NB), 0);
+    }
+    const CliResult result = blocks.run(args({"list"}));
+    for (int holder : holders) {
+        ::close(holder);
+    }
+    EXPECT_EQ(result.status, 3);
+    EXPECT_NE(result.err.find("COM3, COM4 busy: held by another program"), std::string::npos)
+        << result.err;
+    EXPECT_NE(result.err.find("kelvra-cli ports"), std::string::npos) << result.err;
 }
 
 // --- ports and exit statuses -----------------------------------------------------------------
@@ -228,6 +285,10 @@ TEST(CliPorts, TellsAbsentRefusedBusyAndBlockPortsApart) {
     struct stat refusedStatus {};
     ASSERT_EQ(::stat(refused.c_str(), &refusedStatus), 0);
     const std::string refusedGroup = ::getgrgid(refusedStatus.st_gid)->gr_name;
+    // COM7: a device only its owner may open: joining its group would not help.
+    const std::string ownersOnly = runtime + "/owners-device";
+    std::ofstream(ownersOnly).put('x');
+    ASSERT_EQ(::chmod(ownersOnly.c_str(), 0600), 0);
     // COM6: a device another program holds.
     const std::string held = runtime + "/held-device";
     std::ofstream(held).put('x');
@@ -235,7 +296,8 @@ TEST(CliPorts, TellsAbsentRefusedBusyAndBlockPortsApart) {
     const int holder = ::open(held.c_str(), O_RDWR | O_CLOEXEC);
     ASSERT_GE(holder, 0);
     ASSERT_EQ(::flock(holder, LOCK_EX | LOCK_NB), 0);
-    for (const auto& [com, target] : {std::pair{5, refused}, std::pair{6, held}}) {
+    for (const auto& [com, target] :
+         {std::pair{5, refused}, std::pair{6, held}, std::pair{7, ownersOnly}}) {
         const std::string link = ports + "/COM" + std::to_string(com);
         ::unlink(link.c_str());
         ASSERT_EQ(::symlink(target.c_str(), link.c_str()), 0);
@@ -268,6 +330,8 @@ TEST(CliPorts, TellsAbsentRefusedBusyAndBlockPortsApart) {
         << state(5);
     EXPECT_NE(state(5).find("port directory link to " + refused), std::string::npos) << state(5);
     EXPECT_NE(state(6).find("busy, held by another program"), std::string::npos) << state(6);
+    EXPECT_NE(state(7).find("cannot be opened: permission denied"), std::string::npos) << state(7);
+    EXPECT_EQ(state(7).find("group"), std::string::npos) << state(7);
 }
 
 TEST(CliExitStatus, TellsUsageNoBlocksAndLinkFailuresApart) {

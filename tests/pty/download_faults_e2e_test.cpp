@@ -32,7 +32,7 @@ protected:
     void recoverOnce() {
         CMainDlg& window = station->window();
         ASSERT_TRUE(window.download().job().recoveryPending) << "the spoiled batch was not noticed";
-        ASSERT_TRUE(station->tickUntilBothPlaced()) << "the blocks were not found again";
+        ASSERT_TRUE(station->tickUntilBothPlacedAgain()) << "the blocks were not found again";
         ASSERT_TRUE(station->driver().fireTimer(window, kRecoveryTimer));
         ASSERT_TRUE(station->runWorker(120s)) << "the resumed worker did not end in time";
     }

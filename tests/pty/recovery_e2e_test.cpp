@@ -67,7 +67,7 @@ protected:
     // Timer 1 places both blocks again, then timer 3 starts the new worker, which runs until
     // the job ends or fails again.
     void resume() {
-        ASSERT_TRUE(station->tickUntilBothPlaced()) << "the blocks were not found again";
+        ASSERT_TRUE(station->tickUntilBothPlacedAgain()) << "the blocks were not found again";
         EXPECT_EQ(station->listLines(), linesAtFailure_) << "the list was refreshed in recovery";
         ASSERT_TRUE(station->driver().fireTimer(station->window(), kRecoveryTimer));
         EXPECT_FALSE(station->driver().timerRunning(station->window(), kRecoveryTimer));

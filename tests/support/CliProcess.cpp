@@ -68,6 +68,11 @@ CliResult runCli(const std::string& binary, const CliRun& run) {
     const auto deadline = SteadyClock::now() + run.limit;
     pollfd ends[2] = {{out[0], POLLIN, 0}, {err[0], POLLIN, 0}};
     int open = 2;
+    if (run.outputClosed) {
+        ::close(ends[0].fd);
+        ends[0].fd = -1;
+        --open;
+    }
     while (open > 0) {
         const auto left =
             std::chrono::duration_cast<std::chrono::milliseconds>(deadline - SteadyClock::now());
@@ -89,7 +94,7 @@ CliResult runCli(const std::string& binary, const CliRun& run) {
         }
         if (!run.interruptOn.empty() && !result.interrupted &&
             result.err.find(run.interruptOn) != std::string::npos) {
-            ::kill(pid, SIGINT);
+            ::kill(pid, run.interruptWith != 0 ? run.interruptWith : SIGINT);
             result.interrupted = true;
         }
     }

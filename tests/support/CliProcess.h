@@ -17,8 +17,11 @@ struct CliRun {
     std::map<std::string, std::string> environment;
     // Run as this user and group instead of this process's own.
     std::optional<std::pair<uid_t, gid_t>> user;
-    // Ctrl+C (SIGINT) once standard error has shown this text.
+    // `interruptWith` (Ctrl+C's SIGINT unless set) once standard error has shown this text.
     std::string interruptOn;
+    int interruptWith = 0;
+    // Nobody reads standard output: its pipe is closed from the start, as `| head -0` leaves it.
+    bool outputClosed = false;
     // A run that takes longer is killed and counts as hung.
     std::chrono::milliseconds limit = std::chrono::minutes(3);
 };
@@ -26,7 +29,7 @@ struct CliRun {
 struct CliResult {
     int status = -1;  // the exit status; -1 when killed or ended by a signal
     bool hung = false;
-    bool interrupted = false;  // SIGINT was sent
+    bool interrupted = false;  // the signal was sent
     std::string out;
     std::string err;
 };

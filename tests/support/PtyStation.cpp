@@ -2,6 +2,8 @@
 
 #include <filesystem>
 #include <stdexcept>
+#include <string>
+#include <thread>
 
 #include "platform/clock/Clock.h"
 #include "platform/dialog/WorkerThread.h"
@@ -25,6 +27,10 @@ PtyStation::PtyStation(const Options& options)
     simulatorOptions.scenarioPath = scenarioPath;
     simulatorOptions.portDirectory = runtime_.portDirectory();
     simulatorOptions.pace = options.pace;
+    if (options.adapterLatencyMs) {
+        simulatorOptions.extraArguments = {"--adapter-latency",
+                                           std::to_string(*options.adapterLatencyMs)};
+    }
     simulator_ = std::make_unique<SimulatorProcess>(simulatorOptions);
     if (!simulator_->waitReady()) {
         throw std::runtime_error("kelvra-blocksim did not publish its blocks");
@@ -58,6 +64,22 @@ bool PtyStation::tickUntil(const std::function<bool()>& done, int maxTicks) {
 
 bool PtyStation::tickUntilBothPlaced(int maxTicks) {
     return tickUntil([this] { return window_->slotA.present && window_->slotB.present; }, maxTicks);
+}
+
+bool PtyStation::tickUntilBothPlacedAgain() {
+    constexpr int kTicksThroughARenewal = 12;
+    for (int tick = 0; tick < kTicksThroughARenewal; ++tick) {
+        if (window_->slotA.present && window_->slotB.present) {
+            return true;
+        }
+        if (tick > 0) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        }
+        if (!driver_->fireTimer(*window_, kMonitorTimer)) {
+            return false;
+        }
+    }
+    return window_->slotA.present && window_->slotB.present;
 }
 
 std::vector<std::string> PtyStation::listLines() {

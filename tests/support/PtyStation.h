@@ -1,8 +1,10 @@
 #pragma once
 
 #include <chrono>
+#include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -24,7 +26,8 @@ public:
     struct Options {
         std::string blocksimBinary;
         blocksim::Scenario scenario;
-        bool pace = false;  // hold the blocks to the line rate
+        bool pace = false;                                // hold the blocks to the line rate
+        std::optional<std::uint32_t> adapterLatencyMs{};  // behind a USB serial adapter
     };
 
     // Starts the simulator and opens the main window; throws std::runtime_error when the
@@ -41,6 +44,11 @@ public:
     // Fires timer 1 until `done` holds, at most `maxTicks` times; whether it came to hold.
     bool tickUntil(const std::function<bool()>& done, int maxTicks = 5);
     bool tickUntilBothPlaced(int maxTicks = 5);
+    // After a failed job, ticks spaced in real time through one renewal of the scanned ports,
+    // as the window's one-second timer would: a block still finishing the batch the job gave
+    // up on answers a greeting with sector bytes, and its port is tried again only on the
+    // renewal.
+    bool tickUntilBothPlacedAgain();
 
     std::vector<std::string> listLines();
 

@@ -5,11 +5,13 @@
 namespace kelvra::test {
 
 void ScriptedPort::feed(std::initializer_list<std::uint8_t> bytes) {
-    incoming_.insert(incoming_.end(), bytes.begin(), bytes.end());
+    feed(std::vector<std::uint8_t>(bytes));
 }
 
 void ScriptedPort::feed(const std::vector<std::uint8_t>& bytes) {
-    incoming_.insert(incoming_.end(), bytes.begin(), bytes.end());
+    // What comes after bytes held back is held back with them: an adapter keeps their order.
+    std::deque<std::uint8_t>& queue = late_.empty() ? incoming_ : late_;
+    queue.insert(queue.end(), bytes.begin(), bytes.end());
 }
 
 void ScriptedPort::feedRepeated(std::uint8_t byte, std::size_t count) {
@@ -32,8 +34,33 @@ std::size_t ScriptedPort::write(const std::uint8_t* bytes, std::size_t count) {
     return sent;
 }
 
+void ScriptedPort::feedLate(const std::vector<std::uint8_t>& bytes) {
+    late_.insert(late_.end(), bytes.begin(), bytes.end());
+}
+
+void ScriptedPort::lineErrorAfter(std::size_t bytes) {
+    lineErrorAt_ = bytesRead_ + bytes;
+}
+
+std::size_t ScriptedPort::availableWithin(unsigned milliseconds) {
+    if (incoming_.empty()) {
+        elapsedMs_ += milliseconds;
+    }
+    incoming_.insert(incoming_.end(), late_.begin(), late_.end());
+    late_.clear();
+    return incoming_.size();
+}
+
+std::uint64_t ScriptedPort::lineErrors() {
+    return bytesRead_ >= lineErrorAt_ ? 1 : 0;
+}
+
 std::size_t ScriptedPort::read(std::uint8_t* bytes, std::size_t count) {
     readSizes_.push_back(count);
+    if (incoming_.size() < count) {
+        incoming_.insert(incoming_.end(), late_.begin(), late_.end());
+        late_.clear();
+    }
     std::size_t available = std::min(count, incoming_.size());
     if (!readLimits_.empty()) {
         available = std::min(available, readLimits_.front());
@@ -41,6 +68,7 @@ std::size_t ScriptedPort::read(std::uint8_t* bytes, std::size_t count) {
     }
     std::copy_n(incoming_.begin(), available, bytes);
     incoming_.erase(incoming_.begin(), incoming_.begin() + static_cast<long>(available));
+    bytesRead_ += available;
     if (available == 0) {
         elapsedMs_ += 1000 + 5 * static_cast<long long>(count);
     } else if (available < count) {

@@ -23,10 +23,17 @@ public:
     void limitNextRead(std::size_t limit);
     // Writes transfer at most this many bytes in all from now on (a port that goes away).
     void failWritesAfter(std::size_t bytes);
+    // Bytes a USB adapter holds back: sent after what is queued, not counted as waiting until a
+    // read or a wait for input reaches them; what is fed after them is held back with them.
+    void feedLate(const std::vector<std::uint8_t>& bytes);
+    // The driver counts a line error once `bytes` more bytes have been read.
+    void lineErrorAfter(std::size_t bytes);
 
     std::size_t write(const std::uint8_t* bytes, std::size_t count) override;
     std::size_t read(std::uint8_t* bytes, std::size_t count) override;
     std::size_t available() override { return incoming_.size(); }
+    std::size_t availableWithin(unsigned milliseconds) override;
+    std::uint64_t lineErrors() override;
 
     const std::vector<std::uint8_t>& written() const { return written_; }
     const std::vector<std::size_t>& readSizes() const { return readSizes_; }
@@ -36,6 +43,9 @@ public:
 
 private:
     std::deque<std::uint8_t> incoming_;
+    std::deque<std::uint8_t> late_;
+    std::size_t bytesRead_ = 0;
+    std::size_t lineErrorAt_ = static_cast<std::size_t>(-1);
     std::deque<std::size_t> readLimits_;
     std::vector<std::uint8_t> written_;
     std::vector<std::size_t> readSizes_;

@@ -210,7 +210,8 @@ TEST_P(LineFaultOnTheWire, DisturbsOnlyItsSectorAndFiresOnce) {
             break;
         }
         case LineFault::Kind::Flip:
-            *at ^= 1u << fault.bit;
+        case LineFault::Kind::Error:
+            *at = static_cast<std::uint8_t>(*at ^ (1u << fault.bit));
             break;
     }
 
@@ -227,7 +228,7 @@ std::vector<LineCase> everyLineCase() {
          {StreamMode::Basic, StreamMode::SingleSectors, StreamMode::Batches}) {
         for (const LineFault::Kind kind :
              {LineFault::Kind::Drop, LineFault::Kind::Insert, LineFault::Kind::Cut,
-              LineFault::Kind::Garbage, LineFault::Kind::Flip}) {
+              LineFault::Kind::Garbage, LineFault::Kind::Flip, LineFault::Kind::Error}) {
             for (const Position position : {Position::First, Position::Middle, Position::Last}) {
                 cases.push_back({mode, kind, position});
             }

@@ -168,7 +168,7 @@ TEST_F(DownloadFiles, AnInterruptedRedownloadLeavesTheCompleteFileAndNamesThePar
     ASSERT_EQ(complete.size(), kWavHeaderSize + 2 * 48000u);
 
     backend.withModel(port(4), [](blocksim::BlockModel& model) {
-        model.armUnplug(blocksim::UnplugFault{20, 3600000, false});
+        model.armUnplug(blocksim::UnplugFault{60, 3600000, false});
     });
     // The line is still selected from the first download.
     ASSERT_EQ(window->GetListBox(IDC_RECORD_LIST).GetSelCount(), 1);
@@ -272,6 +272,23 @@ TEST_F(DownloadFiles, AGuardedClearSendsNothingUntilEveryRecordIsInTheFolder) {
     EXPECT_TRUE(sentAny(4, 0x04));
 }
 
+TEST_F(DownloadFiles, AFileThatCannotBeMadeIsNamedWithTheReason) {
+    auto a = block(18, 42, 60, true);
+    a.entries = {entry(5, 1, true, 7)};
+    place(a, block(18, 43, 60, false));
+    closeWindow();
+    fs::create_directory(folder.file(kName));
+    EXPECT_EQ(cliDownload({}, false), 1);
+    // The folder and the name are joined with the system's own separator.
+    EXPECT_NE(out.find("Line 1: failed " + kName + " (Unable to create file: " + folderText()),
+              std::string::npos)
+        << out;
+    EXPECT_NE(out.find(kName + ": something other than a plain file of its own is at the name)"),
+              std::string::npos)
+        << out;
+    EXPECT_TRUE(fs::is_directory(folder.file(kName))) << "what was at the name is left as it was";
+}
+
 TEST_F(DownloadFiles, CheckedReadsEndByteExactWhenABitArrivedFlipped) {
     auto a = block(18, 42, 60, true);
     a.entries = {entry(5, 1, true, 7)};
@@ -297,29 +314,37 @@ TEST_F(DownloadFiles, CheckedReadsEndByteExactWhenABitArrivedFlipped) {
     EXPECT_EQ(cli([&] { return cli::runVerify(folderText(), false); }), 0) << out;
 }
 
-TEST_F(DownloadFiles, MoreLinesThanAQueueAreReadAsSeveralJobs) {
+TEST_F(DownloadFiles, EveryRecordOfFullBlocksIsListedAndReadInSeveralJobs) {
+    // Two full directories whose records were not made together: 328 lines, more than the
+    // window's 320 and than two jobs of 160.
     auto a = block(18, 42, 60, true);
     auto b = block(18, 43, 60, false);
     for (std::uint8_t address = 0; address < 41; ++address) {
         a.entries.push_back(entry(address, 4, true, address, 256, 1));
         b.entries.push_back(entry(std::uint8_t(100 + address), 4, false, address, 256, 1));
+        b.entries.back().time = blocksim::bcdDateTime(2018, 3, 5, 15, address, 9);
     }
     place(a, b);
     closeWindow();
+    ASSERT_EQ(cli([&] { return cli::runList(backend, clock, false); }), 0) << err;
+    EXPECT_EQ(std::count(out.begin(), out.end(), '\n'), 328);
     ASSERT_EQ(cliDownload({}, false), 0) << err;
-    EXPECT_EQ(folder.fileNames().size(), 164u);
-    for (const int line : {0, 159, 160, 163}) {
-        const auto entryIndex = static_cast<std::uint8_t>(line / 4);
+    EXPECT_EQ(folder.fileNames().size(), 328u);
+    for (const int line : {0, 159, 160, 327}) {
+        const bool fromA = line < 164;
+        const auto entryIndex = static_cast<std::uint8_t>((fromA ? line : line - 164) / 4);
         const auto record = static_cast<std::uint8_t>(line % 4);
         char name[96];
-        std::snprintf(name, sizeof name, "5 Марта 18г 14-%02d-09 Запись %d.wav", entryIndex,
-                      record + 1);
+        std::snprintf(name, sizeof name, "5 Марта 18г %d-%02d-09 Запись %d.wav", fromA ? 14 : 15,
+                      entryIndex, record + 1);
         const Bytes data = test::readFileBytes(folder.file(name));
         ASSERT_EQ(data.size(), kWavHeaderSize + 1024u) << name;
+        const test::ChannelSource source =
+            fromA ? test::ChannelSource{&setupA, entryIndex}
+                  : test::ChannelSource{&setupB, std::uint8_t(100 + entryIndex)};
         EXPECT_TRUE(Bytes(data.begin() + kWavHeaderSize, data.end()) ==
-                    test::expectedSampleData({&setupA, entryIndex},
-                                             {&setupB, std::uint8_t(100 + entryIndex)}, record,
-                                             512))
+                    test::expectedSampleData(fromA ? source : test::ChannelSource{},
+                                             fromA ? test::ChannelSource{} : source, record, 512))
             << name;
     }
 }

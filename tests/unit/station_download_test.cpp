@@ -252,7 +252,7 @@ TEST_F(Download, ClosingTheWindowMidJobStopsTheWorkerAndKeepsThePartialFile) {
     // Pairs reach the file a whole acknowledged batch at a time; the worker waits on the
     // window's calls of a progress drawing after every pair.
     const auto partialPath = folder.file("5 Марта 18г 14-07-09 Запись 1.wav.part");
-    for (int call = 0; call < 100 && (!std::filesystem::exists(partialPath) ||
+    for (int call = 0; call < 200 && (!std::filesystem::exists(partialPath) ||
                                       std::filesystem::file_size(partialPath) <= kWavHeaderSize);
          ++call) {
         ASSERT_TRUE(driver.pumpOnce());

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <ostream>
 #include <string>
 
@@ -32,6 +33,8 @@ struct Position {
 
 struct FaultKind {
     blocksim::LineFault::Kind kind;
+    const char* name;
+    std::uint8_t byte = 0x5A;  // Insert, Garbage
 };
 
 // Test names and their listings show the case, not the bytes of its parameters.
@@ -39,13 +42,23 @@ void PrintTo(const Mode& mode, std::ostream* out) {
     *out << mode.name;
 }
 void PrintTo(const FaultKind& kind, std::ostream* out) {
-    *out << blocksim::lineFaultKindName(kind.kind);
+    *out << kind.name;
 }
 void PrintTo(const Position& position, std::ostream* out) {
     *out << position.name;
 }
 
-using LineFaultCase = std::tuple<Mode, FaultKind, Position, bool>;
+// Pseudo-terminals hand every byte over at once; a USB adapter (16 ms latency timer, which the
+// download asks to lower) in packets, so that a stray byte can come after the check for it.
+struct Line {
+    const char* name;
+    std::optional<std::uint32_t> adapterLatencyMs;
+};
+void PrintTo(const Line& line, std::ostream* out) {
+    *out << line.name;
+}
+
+using LineFaultCase = std::tuple<Line, Mode, FaultKind, Position, bool>;
 
 // A byte lost, added, a reply cut short or noise after an acknowledgement, on either block
 // and anywhere in a batch or a record: the job either ends with the file the blocks hold,
@@ -63,7 +76,10 @@ protected:
 };
 
 TEST_P(LineFaults, EndWithTheBlocksRecordOrAMessage) {
-    const auto [mode, kind, position, onBlockB] = GetParam();
+    const auto [line, mode, kind, position, onBlockB] = GetParam();
+    if (line.adapterLatencyMs) {
+        backend.setAdapterLatency(*line.adapterLatencyMs);
+    }
     auto a = block(18, 42, mode.firmware, true);
     a.entries = {entry(5, 1, true, 7, 8000, 3)};
     auto b = block(18, 43, mode.firmware, false);
@@ -74,6 +90,7 @@ TEST_P(LineFaults, EndWithTheBlocksRecordOrAMessage) {
     tick();
     blocksim::LineFault fault;
     fault.kind = kind.kind;
+    fault.byte = kind.byte;
     fault.afterSectors =
         position.fromEnd ? (mode.channelBytes + 511) / 512 - 1 - position.sector : position.sector;
     backend.armLineFault(port(onBlockB ? 4 : 3), fault);
@@ -101,18 +118,22 @@ TEST_P(LineFaults, EndWithTheBlocksRecordOrAMessage) {
 }
 
 std::string caseName(const ::testing::TestParamInfo<LineFaultCase>& info) {
-    const auto& [mode, kind, position, onBlockB] = info.param;
-    return std::string(mode.name) + "_" + std::string(blocksim::lineFaultKindName(kind.kind)) +
-           "_" + position.name + (onBlockB ? "_BlockB" : "_BlockA");
+    const auto& [line, mode, kind, position, onBlockB] = info.param;
+    return std::string(line.name) + "_" + mode.name + "_" + kind.name + "_" + position.name +
+           (onBlockB ? "_BlockB" : "_BlockA");
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Download, LineFaults,
-    ::testing::Combine(::testing::Values(kBatches, kSingleSectors, kBasicStream),
-                       ::testing::Values(FaultKind{blocksim::LineFault::Kind::Drop},
-                                         FaultKind{blocksim::LineFault::Kind::Insert},
-                                         FaultKind{blocksim::LineFault::Kind::Cut},
-                                         FaultKind{blocksim::LineFault::Kind::Garbage}),
+    ::testing::Combine(::testing::Values(Line{"Direct", std::nullopt}, Line{"Adapter16ms", 16}),
+                       ::testing::Values(kBatches, kSingleSectors, kBasicStream),
+                       ::testing::Values(FaultKind{blocksim::LineFault::Kind::Drop, "drop"},
+                                         FaultKind{blocksim::LineFault::Kind::Insert, "insert"},
+                                         FaultKind{blocksim::LineFault::Kind::Cut, "cut"},
+                                         FaultKind{blocksim::LineFault::Kind::Garbage, "garbage"},
+                                         // An acknowledgement's byte value where none belongs.
+                                         FaultKind{blocksim::LineFault::Kind::Garbage, "strayack",
+                                                   0x0E}),
                        ::testing::Values(Position{"FirstOfRecord", 0}, Position{"FirstOfBatch", 20},
                                          Position{"MiddleOfBatch", 30}, Position{"LastOfBatch", 39},
                                          Position{"LastOfRecord", 0, true}),

@@ -136,7 +136,7 @@ TEST_F(Recovery, ABasicStreamBlockRestartsTheRecord) {
 
 TEST_F(Recovery, GivesUpAtTheFiftySecondTick) {
     place(60, 60);
-    unplugAfter(4, 30, 3600000);
+    unplugAfter(4, 50, 3600000);
     downloadBothRecords();
     for (int expected : {2, 3, 4, 5}) {
         recoveryTick();

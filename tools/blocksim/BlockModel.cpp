@@ -59,6 +59,10 @@ std::size_t BlockModel::takeOutput(std::uint8_t* out, std::size_t max) {
     if (count > 0) {
         std::memcpy(out, output_.data() + outputStart_, count);
         outputStart_ += count;
+        outputPassed_ += count;
+    }
+    while (!lineErrorsAt_.empty() && lineErrorsAt_.front() < outputPassed_) {
+        lineErrorsAt_.pop_front();
     }
     if (outputStart_ == output_.size()) {
         output_.clear();
@@ -67,7 +71,16 @@ std::size_t BlockModel::takeOutput(std::uint8_t* out, std::size_t max) {
     return count;
 }
 
+std::optional<std::size_t> BlockModel::pendingBeforeLineError() const {
+    if (lineErrorsAt_.empty()) {
+        return std::nullopt;
+    }
+    return static_cast<std::size_t>(lineErrorsAt_.front() - outputPassed_);
+}
+
 void BlockModel::discardOutput() {
+    outputPassed_ += pendingOutput();
+    lineErrorsAt_.clear();
     output_.clear();
     outputStart_ = 0;
 }
@@ -375,8 +388,9 @@ bool BlockModel::disturbSector(std::size_t size) {
     // A short last block of a basic stream takes an offset past its end at its last byte (drop,
     // flip) or at its end (insert, cut), so the fault still shows.
     const auto at = [size](const LineFault& fault) {
-        const bool onAByte =
-            fault.kind == LineFault::Kind::Drop || fault.kind == LineFault::Kind::Flip;
+        const bool onAByte = fault.kind == LineFault::Kind::Drop ||
+                             fault.kind == LineFault::Kind::Flip ||
+                             fault.kind == LineFault::Kind::Error;
         return std::min<std::size_t>(fault.offset, onAByte ? size - 1 : size);
     };
     const auto hitAt = [&](LineFault::Kind kind, std::size_t index) {
@@ -392,15 +406,22 @@ bool BlockModel::disturbSector(std::size_t size) {
             return false;
         }
         std::uint8_t flipped = 0;
+        bool lineError = false;
         for (const LineFault& fault : hits) {
             if (fault.kind == LineFault::Kind::Insert && at(fault) == index) {
                 put(fault.byte);
             }
-            if (fault.kind == LineFault::Kind::Flip && at(fault) == index) {
+            const bool damages =
+                fault.kind == LineFault::Kind::Flip || fault.kind == LineFault::Kind::Error;
+            if (damages && at(fault) == index) {
                 flipped ^= static_cast<std::uint8_t>(1u << fault.bit);
+                lineError = lineError || fault.kind == LineFault::Kind::Error;
             }
         }
         if (index < size && !hitAt(LineFault::Kind::Drop, index)) {
+            if (lineError) {
+                lineErrorsAt_.push_back(outputPassed_ + pendingOutput());
+            }
             put(static_cast<std::uint8_t>(sector[index] ^ flipped));
         }
     }

@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <deque>
 #include <optional>
 #include <vector>
 
@@ -23,6 +24,9 @@ public:
     void receive(const std::uint8_t* bytes, std::size_t count);
     std::size_t takeOutput(std::uint8_t* out, std::size_t max);
     std::size_t pendingOutput() const { return output_.size() - outputStart_; }
+    // How many pending bytes come before the next one the driver reports a line error on (an
+    // Error line fault), if one is pending.
+    std::optional<std::size_t> pendingBeforeLineError() const;
     // Drops replies nobody has read: what a line loses while no one holds the port.
     void discardOutput();
 
@@ -95,6 +99,10 @@ private:
     std::vector<std::uint8_t> request_;  // bytes of a request still incomplete
     std::vector<std::uint8_t> output_;
     std::size_t outputStart_ = 0;
+    // Bytes ever taken or discarded from the output, and where (in that count) the bytes of
+    // pending Error faults stand.
+    std::uint64_t outputPassed_ = 0;
+    std::deque<std::uint64_t> lineErrorsAt_;
 
     StreamState state_ = StreamState::Idle;
     std::uint8_t basicAddress_ = 0;

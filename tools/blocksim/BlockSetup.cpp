@@ -8,8 +8,8 @@ constexpr std::array<std::string_view, kExchangeCount> kExchangeNames = {
     "hello", "directory", "clock", "clear", "delete", "config", "read-sector", "sector",
 };
 
-constexpr std::array<std::string_view, 5> kLineFaultKindNames = {"drop", "insert", "cut", "garbage",
-                                                                 "flip"};
+constexpr std::array<std::string_view, 6> kLineFaultKindNames = {"drop",    "insert", "cut",
+                                                                 "garbage", "flip",   "error"};
 
 }  // namespace
 
@@ -40,8 +40,9 @@ std::string_view lineFaultKindName(LineFault::Kind kind) {
 
 std::optional<LineFault::Kind> lineFaultKindFromName(std::string_view name) {
     for (std::size_t i = 0; i < kLineFaultKindNames.size(); ++i) {
-        if (kLineFaultKindNames[i] == name) {
-            return static_cast<LineFault::Kind>(i);
+        const auto kind = static_cast<LineFault::Kind>(i);
+        if (kLineFaultKindNames[i] == name && kind != LineFault::Kind::Error) {
+            return kind;
         }
     }
     return std::nullopt;

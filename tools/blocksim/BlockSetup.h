@@ -74,19 +74,23 @@ struct LineFault {
         // The sector's byte at `offset` arrives with bit `bit` inverted: length and
         // acknowledgement stay intact, so only a check of the data itself can tell.
         Flip,
+        // As Flip, and the driver reports a line error (framing, parity) on that byte. Only the
+        // in-process backend models the driver's count: no scenario file or command names it.
+        Error,
     };
     Kind kind = Kind::Drop;
     std::uint32_t afterSectors = 0;  // record sectors that still go out untouched first
-    std::uint16_t offset = 256;      // Drop, Insert, Cut, Flip: 0..511
+    std::uint16_t offset = 256;      // Drop, Insert, Cut, Flip, Error: 0..511
     std::uint8_t byte = 0x5A;        // Insert, Garbage
     std::uint8_t count = 1;          // Garbage: 1..kMaxGarbageCount
-    std::uint8_t bit = 0;            // Flip: 0..kMaxFlipBit, the least significant is 0
+    std::uint8_t bit = 0;            // Flip, Error: 0..kMaxFlipBit, the least significant is 0
 };
 inline constexpr std::uint16_t kMaxLineFaultOffset = 511;
 inline constexpr std::uint8_t kMaxGarbageCount = 64;
 inline constexpr std::uint8_t kMaxFlipBit = 7;
 
 std::string_view lineFaultKindName(LineFault::Kind kind);
+// Every kind but Error, which only the in-process backend can show.
 std::optional<LineFault::Kind> lineFaultKindFromName(std::string_view name);
 
 struct Faults {

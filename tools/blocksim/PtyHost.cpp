@@ -37,6 +37,10 @@ std::runtime_error systemError(const std::string& what) {
     return std::runtime_error(what + ": " + std::strerror(errno));
 }
 
+UsbSerialAdapter::Time adapterTime(std::chrono::steady_clock::time_point when) {
+    return std::chrono::duration_cast<microseconds>(when.time_since_epoch());
+}
+
 microseconds timeUntil(std::chrono::steady_clock::time_point when,
                        std::chrono::steady_clock::time_point now) {
     if (when <= now) {
@@ -51,6 +55,9 @@ PtyHost::PtyHost(const Scenario& scenario, PtyHostOptions options, std::ostream&
     : options_(std::move(options)), out_(out), links_(options_.portDirectory, options_.winePrefix) {
     for (const ScenarioBlock& block : scenario.blocks) {
         blocks_.emplace_back(block.com, BlockModel(block.setup));
+        if (options_.adapterLatencyMs) {
+            blocks_.back().adapter.emplace(std::chrono::milliseconds(*options_.adapterLatencyMs));
+        }
     }
 }
 
@@ -64,8 +71,9 @@ PtyHost::~PtyHost() {
 }
 
 void PtyHost::start() {
-    if (options_.pace) {
-        // Paced bytes are due to the microsecond; the default slack would wake us 50 µs late.
+    if (options_.pace || options_.adapterLatencyMs) {
+        // Paced bytes and packets are due to the microsecond; the default slack would wake us
+        // 50 µs late.
         ::prctl(PR_SET_TIMERSLACK, 1UL, 0UL, 0UL, 0UL);
     }
     for (const std::string& warning : links_.prepare()) {
@@ -116,8 +124,7 @@ void PtyHost::openTerminal(ServedBlock& block) {
     block.master = master;
     block.device = name;
     block.hungUp = true;
-    block.outgoing.clear();
-    block.outgoingStart = 0;
+    dropReplies(block);
     block.credit = 0;
     block.creditAt = SteadyClock::now();
     block.drainUntil.reset();
@@ -157,6 +164,14 @@ void PtyHost::run(int controlFd, int stopFd) {
                 continue;
             }
             short events = POLLIN;
+            if (!block.handedOver.empty()) {
+                events |= POLLOUT;
+            }
+            if (block.adapter && block.adapter->nextHandOver()) {
+                const SteadyClock::time_point due(std::chrono::duration_cast<SteadyClock::duration>(
+                    *block.adapter->nextHandOver()));
+                timeout = std::min(timeout, timeUntil(due, now));
+            }
             if (block.outgoingStart < block.outgoing.size()) {
                 const microseconds wait = timeUntilWritable(block, now);
                 if (wait == microseconds::zero()) {
@@ -228,7 +243,7 @@ void PtyHost::tend(ServedBlock& block, SteadyClock::time_point now) {
             block.hungUp = false;
         }
     }
-    if (block.model.unplugDue() && block.outgoingStart == block.outgoing.size()) {
+    if (block.model.unplugDue() && drained(block)) {
         if (!block.drainUntil) {
             block.drainUntil = now + kDrainTime;
         } else if (now >= *block.drainUntil) {
@@ -286,13 +301,49 @@ microseconds PtyHost::timeUntilWritable(ServedBlock& block, SteadyClock::time_po
     return microseconds(1 + static_cast<long>((needed - block.credit) * 1e6 / kLineBytesPerSecond));
 }
 
+bool PtyHost::drained(const ServedBlock& block) {
+    return block.outgoingStart == block.outgoing.size() && block.handedOver.empty() &&
+           (!block.adapter || block.adapter->empty());
+}
+
+void PtyHost::dropReplies(ServedBlock& block) {
+    block.outgoing.clear();
+    block.outgoingStart = 0;
+    block.handedOver.clear();
+    if (block.adapter) {
+        block.adapter->clear();
+    }
+}
+
 void PtyHost::writeToTool(ServedBlock& block, SteadyClock::time_point now) {
     std::size_t allowed = block.outgoing.size() - block.outgoingStart;
     if (allowed == 0 || timeUntilWritable(block, now) != microseconds::zero()) {
+        writeHandedOver(block, now);
         return;
     }
     if (options_.pace) {
         allowed = std::min(allowed, static_cast<std::size_t>(block.credit));
+    }
+    if (block.adapter) {
+        // The line carried these bytes one by one while the credit grew, and the adapter times
+        // a packet from its first byte: each goes in at the moment it came off the line.
+        const UsbSerialAdapter::Time nowTime = adapterTime(now);
+        for (std::size_t k = 0; k < allowed; ++k) {
+            UsbSerialAdapter::Time at = nowTime;
+            if (options_.pace) {
+                const double early =
+                    (block.credit - static_cast<double>(k + 1)) / kLineBytesPerSecond;
+                at -=
+                    std::chrono::duration_cast<microseconds>(std::chrono::duration<double>(early));
+            }
+            block.lineAt = std::max(block.lineAt, at);
+            block.adapter->receive(block.outgoing.data() + block.outgoingStart + k, 1,
+                                   block.lineAt);
+        }
+        block.outgoingStart += allowed;
+        block.credit -= static_cast<double>(allowed);
+        writeHandedOver(block, now);
+        return;
     }
     const ssize_t written =
         ::write(block.master, block.outgoing.data() + block.outgoingStart, allowed);
@@ -304,12 +355,31 @@ void PtyHost::writeToTool(ServedBlock& block, SteadyClock::time_point now) {
     }
 }
 
+void PtyHost::writeHandedOver(ServedBlock& block, SteadyClock::time_point now) {
+    if (!block.adapter) {
+        return;
+    }
+    block.adapter->handOver(adapterTime(now), block.handedOver);
+    while (!block.handedOver.empty()) {
+        std::uint8_t chunk[4096];
+        const std::size_t size = std::min(sizeof chunk, block.handedOver.size());
+        std::copy_n(block.handedOver.begin(), size, chunk);
+        const ssize_t written = ::write(block.master, chunk, size);
+        if (written <= 0) {
+            if (written < 0 && errno != EAGAIN && errno != EINTR) {
+                hangUp(block);
+            }
+            return;
+        }
+        block.handedOver.erase(block.handedOver.begin(), block.handedOver.begin() + written);
+    }
+}
+
 void PtyHost::hangUp(ServedBlock& block) {
     // What the block said to a port nobody holds is lost, as on a real line; the terminal would
     // keep it for the next opener, partly on our side and partly in the other side's input.
     block.hungUp = true;
-    block.outgoing.clear();
-    block.outgoingStart = 0;
+    dropReplies(block);
     block.model.discardOutput();
     ::tcflush(block.master, TCOFLUSH);
     const int slave = ::open(block.device.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
@@ -323,8 +393,7 @@ void PtyHost::takeAway(ServedBlock& block, std::uint32_t forMs, bool otherSlot) 
     links_.withdraw(block.com);
     ::close(block.master);
     block.master = -1;
-    block.outgoing.clear();
-    block.outgoingStart = 0;
+    dropReplies(block);
     block.drainUntil.reset();
     block.returnAt = SteadyClock::now() + milliseconds(forMs);
     block.returnInOtherSlot = otherSlot;

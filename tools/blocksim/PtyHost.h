@@ -2,6 +2,7 @@
 
 #include <chrono>
 #include <cstdint>
+#include <deque>
 #include <optional>
 #include <ostream>
 #include <string>
@@ -12,6 +13,7 @@
 #include "tools/blocksim/BlockModel.h"
 #include "tools/blocksim/PortLinks.h"
 #include "tools/blocksim/Scenario.h"
+#include "tools/blocksim/UsbSerialAdapter.h"
 
 namespace kelvra::blocksim {
 
@@ -19,6 +21,8 @@ struct PtyHostOptions {
     std::string portDirectory;
     std::optional<std::string> winePrefix;
     bool pace = false;  // hold each block to the line rate
+    // Put a USB serial adapter with this latency timer between each block and its terminal.
+    std::optional<std::uint32_t> adapterLatencyMs;
 };
 
 // Serves the blocks of a scenario on pseudo-terminals, all from one poll() loop. Reports on
@@ -47,10 +51,13 @@ private:
         BlockModel model;
         int master = -1;  // -1 while unplugged
         std::string device;
-        bool hungUp = true;  // nobody holds the port
-        std::vector<std::uint8_t> outgoing;
+        bool hungUp = true;                  // nobody holds the port
+        std::vector<std::uint8_t> outgoing;  // the block's replies, not on the line yet
         std::size_t outgoingStart = 0;
-        double credit = 0;  // bytes the line may carry now, when paced
+        std::optional<UsbSerialAdapter> adapter;
+        UsbSerialAdapter::Time lineAt{};      // when the last byte reached the adapter
+        std::deque<std::uint8_t> handedOver;  // packets the adapter delivered, for the terminal
+        double credit = 0;                    // bytes the line may carry now, when paced
         SteadyClock::time_point creditAt;
         std::optional<SteadyClock::time_point> drainUntil;
         std::optional<SteadyClock::time_point> returnAt;
@@ -61,6 +68,11 @@ private:
     void tend(ServedBlock& block, SteadyClock::time_point now);
     void readFromTool(ServedBlock& block);
     void writeToTool(ServedBlock& block, SteadyClock::time_point now);
+    void writeHandedOver(ServedBlock& block, SteadyClock::time_point now);
+    // Nothing of the block's replies waits anywhere on its way to the terminal.
+    static bool drained(const ServedBlock& block);
+    // Replies on their way to the terminal are lost.
+    static void dropReplies(ServedBlock& block);
     void hangUp(ServedBlock& block);
     void takeAway(ServedBlock& block, std::uint32_t forMs, bool otherSlot);
     void bringBack(ServedBlock& block);

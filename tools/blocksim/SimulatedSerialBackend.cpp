@@ -10,6 +10,7 @@ namespace {
 constexpr std::uint64_t kReadTotalConstantMs = 1000;
 constexpr std::uint64_t kReadTotalPerByteMs = 5;
 constexpr std::uint64_t kReadIntervalMs = 200;
+constexpr std::chrono::milliseconds kLowLatency{1};
 
 }  // namespace
 
@@ -26,6 +27,11 @@ public:
         return backend_.portRead(name_, generation_, bytes, count);
     }
     std::size_t available() override { return backend_.portAvailable(name_, generation_); }
+    std::size_t availableWithin(unsigned milliseconds) override {
+        return backend_.portAvailableWithin(name_, generation_, milliseconds);
+    }
+    bool requestLowLatency() override { return backend_.portRequestLowLatency(name_, generation_); }
+    std::uint64_t lineErrors() override { return backend_.portLineErrors(name_, generation_); }
 
 private:
     SimulatedSerialBackend& backend_;
@@ -55,10 +61,8 @@ platform::OpenedPort SimulatedSerialBackend::open(const std::string& deviceName)
     }
     opened.open = true;
     // Nothing that arrived while the port was closed is waiting in a freshly opened one.
-    opened.repliesPending = 0;
-    if (opened.model) {
-        opened.model->discardOutput();
-    }
+    dropReplies(opened);
+    opened.lineErrors = 0;
     platform::OpenedPort result;
     result.status = opened.kind == Kind::Unconfigurable ? platform::OpenStatus::NotConfigurable
                                                         : platform::OpenStatus::Ready;
@@ -68,6 +72,9 @@ platform::OpenedPort SimulatedSerialBackend::open(const std::string& deviceName)
 
 void SimulatedSerialBackend::addDevice(const std::string& name, Device device) {
     std::lock_guard lock(mutex_);
+    if (device.model && adapterLatency_) {
+        device.adapter.emplace(*adapterLatency_);
+    }
     if (!devices_.emplace(name, std::move(device)).second) {
         throw std::invalid_argument("simulated device " + name + " exists already");
     }
@@ -102,6 +109,31 @@ void SimulatedSerialBackend::addConstantResponder(const std::string& name, std::
     responder.kind = Kind::Responder;
     responder.reply = reply;
     addDevice(name, std::move(responder));
+}
+
+void SimulatedSerialBackend::setAdapterLatency(std::uint32_t latencyMs) {
+    std::lock_guard lock(mutex_);
+    adapterLatency_ = std::chrono::milliseconds(latencyMs);
+    for (auto& [name, each] : devices_) {
+        if (!each.model) {
+            continue;
+        }
+        feed(each);
+        if (each.adapter) {
+            each.adapter->setLatency(*adapterLatency_);
+        } else {
+            each.adapter.emplace(*adapterLatency_);
+        }
+    }
+}
+
+std::optional<std::uint32_t> SimulatedSerialBackend::adapterLatency(const std::string& name) const {
+    std::lock_guard lock(mutex_);
+    const Device& found = device(name);
+    if (!found.adapter) {
+        return std::nullopt;
+    }
+    return static_cast<std::uint32_t>(found.adapter->latency().count());
 }
 
 void SimulatedSerialBackend::unplug(const std::string& name) {
@@ -147,6 +179,7 @@ void SimulatedSerialBackend::withModel(const std::string& name,
         throw std::invalid_argument("simulated device " + name + " is not a block");
     }
     use(*block.model);
+    feed(block);
     unplugWhenDrained(block);
 }
 
@@ -213,15 +246,12 @@ void SimulatedSerialBackend::takeAway(Device& device, std::optional<std::uint64_
     device.plugged = false;
     device.open = false;
     ++device.generation;
-    device.repliesPending = 0;
+    dropReplies(device);
     device.returnAt.reset();
     if (forMs) {
         device.returnAt = clock_.nowMs() + *forMs;
     }
     device.returnInOtherSlot = otherSlot;
-    if (device.model) {
-        device.model->discardOutput();
-    }
 }
 
 void SimulatedSerialBackend::bringBack(Device& device, bool otherSlot) {
@@ -229,6 +259,10 @@ void SimulatedSerialBackend::bringBack(Device& device, bool otherSlot) {
     device.returnAt.reset();
     if (device.model) {
         device.model->reset();
+    }
+    // A new adapter comes up with the driver's default timer.
+    if (device.adapter && adapterLatency_) {
+        device.adapter->setLatency(*adapterLatency_);
     }
     if (otherSlot) {
         for (auto& [name, other] : devices_) {
@@ -240,8 +274,9 @@ void SimulatedSerialBackend::bringBack(Device& device, bool otherSlot) {
 }
 
 void SimulatedSerialBackend::unplugWhenDrained(Device& device) {
-    if (device.plugged && device.model && device.model->unplugDue() &&
-        device.model->pendingOutput() == 0) {
+    const bool drained = device.model && device.model->pendingOutput() == 0 &&
+                         device.host.empty() && (!device.adapter || device.adapter->empty());
+    if (device.plugged && drained && device.model->unplugDue()) {
         const UnplugFault fault = *device.model->unplugDue();
         takeAway(device, fault.forMs, fault.otherSlot);
     }
@@ -262,6 +297,7 @@ std::size_t SimulatedSerialBackend::portWrite(const std::string& name, std::uint
             if (target.model->setup().clock != clockBefore) {
                 target.clockSetAt = clock_.nowMs();
             }
+            feed(target);
             unplugWhenDrained(target);
             break;
         }
@@ -275,26 +311,109 @@ std::size_t SimulatedSerialBackend::portWrite(const std::string& name, std::uint
     return count;
 }
 
+void SimulatedSerialBackend::dropReplies(Device& device) {
+    device.repliesPending = 0;
+    device.host.clear();
+    if (device.adapter) {
+        device.adapter->clear();
+    }
+    if (device.model) {
+        device.model->discardOutput();
+    }
+}
+
+void SimulatedSerialBackend::feed(Device& device) {
+    if (!device.model || !device.adapter) {
+        return;
+    }
+    const UsbSerialAdapter::Time now = std::chrono::milliseconds(clock_.nowMs());
+    std::vector<std::uint8_t> bytes;
+    while (device.model->pendingOutput() > 0) {
+        const std::optional<std::size_t> beforeError = device.model->pendingBeforeLineError();
+        bytes.resize(beforeError ? *beforeError + 1 : device.model->pendingOutput());
+        device.adapter->receive(bytes.data(), device.model->takeOutput(bytes.data(), bytes.size()),
+                                now);
+        if (beforeError) {
+            device.adapter->markLineError();
+        }
+    }
+}
+
+void SimulatedSerialBackend::deliver(Device& device) {
+    if (!device.model) {
+        return;
+    }
+    if (device.adapter) {
+        feed(device);
+        device.lineErrors +=
+            device.adapter->handOver(std::chrono::milliseconds(clock_.nowMs()), device.host);
+        return;
+    }
+    std::uint8_t bytes[4096];
+    while (device.model->pendingOutput() > 0) {
+        const std::optional<std::size_t> beforeError = device.model->pendingBeforeLineError();
+        const std::size_t wanted = beforeError ? *beforeError + 1 : sizeof bytes;
+        const std::size_t got = device.model->takeOutput(bytes, std::min(wanted, sizeof bytes));
+        device.host.insert(device.host.end(), bytes, bytes + got);
+        if (beforeError && got == wanted) {
+            ++device.lineErrors;
+        }
+    }
+}
+
+std::optional<std::uint64_t> SimulatedSerialBackend::nextDeliveryMs(const Device& device) const {
+    if (!device.adapter) {
+        return std::nullopt;
+    }
+    const std::optional<UsbSerialAdapter::Time> next = device.adapter->nextHandOver();
+    if (!next) {
+        return std::nullopt;
+    }
+    return static_cast<std::uint64_t>(std::chrono::ceil<std::chrono::milliseconds>(*next).count());
+}
+
+std::size_t SimulatedSerialBackend::take(Device& device, std::uint8_t* bytes, std::size_t count) {
+    if (device.kind == Kind::Responder) {
+        const std::size_t got = std::min(count, device.repliesPending);
+        std::fill(bytes, bytes + got, device.reply);
+        device.repliesPending -= got;
+        return got;
+    }
+    deliver(device);
+    const std::size_t got = std::min(count, device.host.size());
+    std::copy_n(device.host.begin(), got, bytes);
+    device.host.erase(device.host.begin(), device.host.begin() + static_cast<std::ptrdiff_t>(got));
+    unplugWhenDrained(device);
+    return got;
+}
+
 std::size_t SimulatedSerialBackend::portRead(const std::string& name, std::uint64_t generation,
                                              std::uint8_t* bytes, std::size_t count) {
     std::lock_guard lock(mutex_);
     settle();
     Device& source = device(name);
+    const std::uint64_t start = clock_.nowMs();
+    const std::uint64_t totalEnd = start + kReadTotalConstantMs + kReadTotalPerByteMs * count;
+    std::uint64_t lastByteAt = start;
     std::size_t got = 0;
-    if (alive(source, generation)) {
-        if (source.model) {
-            got = source.model->takeOutput(bytes, count);
-            unplugWhenDrained(source);
-        } else if (source.kind == Kind::Responder) {
-            got = std::min(count, source.repliesPending);
-            std::fill(bytes, bytes + got, source.reply);
-            source.repliesPending -= got;
+    const auto giveUpAt = [&] {
+        return got > 0 ? std::min(totalEnd, lastByteAt + kReadIntervalMs) : totalEnd;
+    };
+    while (got < count && alive(source, generation)) {
+        const std::size_t took = take(source, bytes + got, count - got);
+        if (took > 0) {
+            got += took;
+            lastByteAt = clock_.nowMs();
+            continue;
         }
+        const std::optional<std::uint64_t> next = nextDeliveryMs(source);
+        if (!next || *next > giveUpAt()) {
+            break;
+        }
+        clock_.advance(*next - std::min(*next, clock_.nowMs()));
     }
-    if (got == 0 && count > 0) {
-        clock_.advance(kReadTotalConstantMs + kReadTotalPerByteMs * count);
-    } else if (got < count) {
-        clock_.advance(kReadIntervalMs);
+    if (got < count) {
+        clock_.advance(giveUpAt() - std::min(giveUpAt(), clock_.nowMs()));
     }
     return got;
 }
@@ -303,11 +422,53 @@ std::size_t SimulatedSerialBackend::portAvailable(const std::string& name,
                                                   std::uint64_t generation) {
     std::lock_guard lock(mutex_);
     settle();
-    const Device& source = device(name);
+    Device& source = device(name);
     if (!alive(source, generation)) {
         return 0;
     }
-    return source.model ? source.model->pendingOutput() : source.repliesPending;
+    deliver(source);
+    return source.kind == Kind::Responder ? source.repliesPending : source.host.size();
+}
+
+std::size_t SimulatedSerialBackend::portAvailableWithin(const std::string& name,
+                                                        std::uint64_t generation,
+                                                        unsigned milliseconds) {
+    {
+        std::lock_guard lock(mutex_);
+        settle();
+        Device& source = device(name);
+        // Virtual time runs on to what the adapter hands over within the wait, or to its end.
+        const std::uint64_t waitEnd = clock_.nowMs() + milliseconds;
+        deliver(source);
+        if (alive(source, generation) && source.host.empty()) {
+            const std::optional<std::uint64_t> next = nextDeliveryMs(source);
+            const std::uint64_t until = next && *next < waitEnd ? *next : waitEnd;
+            clock_.advance(until - std::min(until, clock_.nowMs()));
+        }
+    }
+    return portAvailable(name, generation);
+}
+
+bool SimulatedSerialBackend::portRequestLowLatency(const std::string& name,
+                                                   std::uint64_t generation) {
+    std::lock_guard lock(mutex_);
+    Device& target = device(name);
+    if (!alive(target, generation) || !target.adapter) {
+        return false;
+    }
+    feed(target);
+    target.adapter->setLatency(kLowLatency);
+    return true;
+}
+
+std::uint64_t SimulatedSerialBackend::portLineErrors(const std::string& name,
+                                                     std::uint64_t generation) {
+    std::lock_guard lock(mutex_);
+    Device& source = device(name);
+    if (alive(source, generation)) {
+        deliver(source);
+    }
+    return source.lineErrors;
 }
 
 void SimulatedSerialBackend::portClosed(const std::string& name, std::uint64_t generation) {
@@ -315,11 +476,8 @@ void SimulatedSerialBackend::portClosed(const std::string& name, std::uint64_t g
     Device& closed = device(name);
     if (closed.generation == generation && closed.open) {
         closed.open = false;
-        closed.repliesPending = 0;
-        if (closed.model) {
-            closed.model->discardOutput();
-            unplugWhenDrained(closed);
-        }
+        dropReplies(closed);
+        unplugWhenDrained(closed);
     }
 }
 

@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <deque>
 #include <functional>
 #include <map>
 #include <mutex>
@@ -12,6 +13,7 @@
 #include "platform/serial/SerialPort.h"
 #include "tools/blocksim/BlockModel.h"
 #include "tools/blocksim/Scenario.h"
+#include "tools/blocksim/UsbSerialAdapter.h"
 #include "tools/blocksim/VirtualClock.h"
 
 namespace kelvra::blocksim {
@@ -20,7 +22,8 @@ namespace kelvra::blocksim {
 // fewer bytes than asked cost virtual time as a real port's time-outs would: nothing at all
 // advances the clock by 1000 + 5 * n ms, a short reply by the 200 ms interval. Ports may be
 // used from one worker thread while the test thread inspects or unplugs. The backend must
-// outlive the ports it opened.
+// outlive the ports it opened. An Error line fault raises the port's lineErrors() once the
+// damaged byte has reached the host.
 class SimulatedSerialBackend : public platform::SerialBackend {
 public:
     explicit SimulatedSerialBackend(VirtualClock& clock);
@@ -39,6 +42,14 @@ public:
     void addUnconfigurable(const std::string& name);
     // Answers every write with `reply`.
     void addConstantResponder(const std::string& name, std::uint8_t reply);
+
+    // Puts a USB serial adapter with this latency timer between every block (also those added
+    // later) and the host, so that replies come in packets and waiting for one costs virtual
+    // time. A port's requestLowLatency() sets its adapter's timer to 1 ms, as the Linux driver
+    // does, until the device is unplugged.
+    void setAdapterLatency(std::uint32_t latencyMs);
+    // The latency timer of the device's adapter now, if it has one.
+    std::optional<std::uint32_t> adapterLatency(const std::string& name) const;
 
     // The device goes away: opening fails, and a port opened before stays dead (reads and writes
     // move nothing) even after the device returns. Without `forMs` it stays away until plug().
@@ -73,7 +84,10 @@ private:
         std::size_t repliesPending = 0;
         bool plugged = true;
         bool open = false;
-        std::uint64_t generation = 0;  // counts unplugs; a port of an older generation is dead
+        std::optional<UsbSerialAdapter> adapter;
+        std::deque<std::uint8_t> host;  // handed to the host, not read yet
+        std::uint64_t lineErrors = 0;   // counted by the driver since the port was opened
+        std::uint64_t generation = 0;   // counts unplugs; a port of an older generation is dead
         std::optional<std::uint64_t> returnAt;
         bool returnInOtherSlot = false;
         std::optional<std::uint64_t> clockSetAt;
@@ -89,18 +103,32 @@ private:
     void takeAway(Device& device, std::optional<std::uint64_t> forMs, bool otherSlot);
     void bringBack(Device& device, bool otherSlot);
     void unplugWhenDrained(Device& device);
+    // What nobody reads is lost: the block's replies, the adapter's packets, the host's buffer.
+    void dropReplies(Device& device);
+    // Moves the block's replies onto the line: into the adapter, or straight to the host.
+    void feed(Device& device);
+    // Hands the host what has reached it by now.
+    void deliver(Device& device);
+    // When more bytes reach the host without anything sent, if any will.
+    std::optional<std::uint64_t> nextDeliveryMs(const Device& device) const;
+    std::size_t take(Device& device, std::uint8_t* bytes, std::size_t count);
 
     std::size_t portWrite(const std::string& name, std::uint64_t generation,
                           const std::uint8_t* bytes, std::size_t count);
     std::size_t portRead(const std::string& name, std::uint64_t generation, std::uint8_t* bytes,
                          std::size_t count);
     std::size_t portAvailable(const std::string& name, std::uint64_t generation);
+    std::size_t portAvailableWithin(const std::string& name, std::uint64_t generation,
+                                    unsigned milliseconds);
+    bool portRequestLowLatency(const std::string& name, std::uint64_t generation);
+    std::uint64_t portLineErrors(const std::string& name, std::uint64_t generation);
     void portClosed(const std::string& name, std::uint64_t generation);
 
     VirtualClock& clock_;
     mutable std::mutex mutex_;
     std::map<std::string, Device> devices_;
     std::map<std::string, int> openCounts_;
+    std::optional<std::chrono::milliseconds> adapterLatency_;
 };
 
 }  // namespace kelvra::blocksim

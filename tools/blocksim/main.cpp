@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include <CLI/CLI.hpp>
+#include <cstdint>
 #include <iostream>
 #include <string>
 
@@ -94,6 +95,7 @@ int main(int argc, char** argv) {
     std::string portDirectory = platform::linuxPortDirectory();
     std::string winePrefix;
     bool pace = false;
+    std::uint32_t adapterLatency = 0;
     app.add_option("scenario", scenarioPath, "Scenario file (JSON, see below)")
         ->required()
         ->check(CLI::ExistingFile);
@@ -103,6 +105,13 @@ int main(int argc, char** argv) {
                    "Also publish com<n> links in this Wine prefix's dosdevices folder");
     app.add_flag("--pace", pace,
                  "Hold each block's output to the line rate, 46080 bytes/s (460800 baud, 8N1)");
+    app.add_option("--adapter-latency", adapterLatency,
+                   "Put a USB serial adapter between each block and its terminal: the block's\n"
+                   "bytes reach the tool in packets of at most 62 bytes, each handed over when\n"
+                   "full or MS ms after its first byte (FTDI adapters: 16 by default). The tool's\n"
+                   "low-latency request cannot reach it through a pseudo-terminal")
+        ->option_text("MS")
+        ->check(CLI::Range(1, 255));
     app.footer(std::string(kFooter) + std::string(blocksim::kControlCommandHelp) + kScenarioHelp);
     CLI11_PARSE(app, argc, argv);
 
@@ -124,6 +133,9 @@ int main(int argc, char** argv) {
         options.winePrefix = winePrefix;
     }
     options.pace = pace;
+    if (adapterLatency > 0) {
+        options.adapterLatencyMs = adapterLatency;
+    }
     try {
         blocksim::PtyHost host(scenario, options, std::cout);
         host.start();
