@@ -8,6 +8,8 @@ set(KELVRA_UNIT_TESTS_POSIX_ONLY
     posix_files_test.cpp
     # the Linux port names: the user's port directory and the /dev device list
     posix_port_names_test.cpp
+    # the Linux adapter reader on a fake sysfs tree (the registry reader has a wine test)
+    posix_usb_adapter_test.cpp
 )
 
 # Unit tests, by GoogleTest name, that rely on POSIX file semantics: they read the partial file
@@ -15,7 +17,9 @@ set(KELVRA_UNIT_TESTS_POSIX_ONLY
 set(KELVRA_UNIT_TESTS_POSIX_SEMANTICS
     WorkerOnScriptedPorts.ABatchWithALostByteReachesTheFileOnlyWhenReadAgain
     WorkerOnScriptedPorts.AnAddedByteBehindAFalseAcknowledgementFailsTheSector
-    WorkerOnScriptedPorts.GarbageAfterTheLastAcknowledgementIsNotTakenAsWritten
+    WorkerOnScriptedPorts.GarbageAfterTheLastAcknowledgementFailsTheSectorEvenWhenLate
+    WorkerOnScriptedPorts.AnAcknowledgementPushedBackByAStrayByteFailsTheNextBatchToo
+    WorkerOnScriptedPorts.ASectorDuringWhichTheDriverSawLineErrorsIsReadAgain
 )
 
 # Tests that Wine cannot run, by GoogleTest name, for both bitnesses.
