@@ -1,5 +1,5 @@
 # The dialog framework: one interface (platform/dialog/*.h), three backends.
-#   kelvra_platform_dialog_headless  windows as data, driven by tests (Linux)
+#   kelvra_platform_dialog_headless  windows as data, driven by tests (Linux and Windows)
 #   kelvra_platform_dialog_qt        Qt 6 Widgets (Linux)
 #   kelvra_platform_dialog_win32     Win32 dialogs from the executable's resources (Windows)
 # The framework knows no application: each hands its templates over (platform/dialog/ResourceTable.h).
@@ -19,12 +19,12 @@ add_library(kelvra_platform_dialog_core OBJECT
     ${KELVRA_DIALOG_DIR}/DataExchange.cpp
     ${KELVRA_DIALOG_DIR}/ResourceTable.cpp
     ${KELVRA_DIALOG_DIR}/WorkerThread.cpp
+    ${KELVRA_DIALOG_DIR}/backend/CallCarrier.cpp
 )
-if(NOT WIN32)
-    target_sources(kelvra_platform_dialog_core PRIVATE
-        ${KELVRA_DIALOG_DIR}/backend/CallCarrier.cpp
-        ${KELVRA_DIALOG_DIR}/backend/PosixProcess.cpp
-    )
+if(WIN32)
+    target_sources(kelvra_platform_dialog_core PRIVATE ${CMAKE_CURRENT_SOURCE_DIR}/win32/Win32Process.cpp)
+else()
+    target_sources(kelvra_platform_dialog_core PRIVATE ${KELVRA_DIALOG_DIR}/backend/PosixProcess.cpp)
 endif()
 target_link_libraries(kelvra_platform_dialog_core PUBLIC
     Threads::Threads kelvra_platform_dialog_interface)
@@ -39,16 +39,20 @@ if(WIN32)
     target_link_libraries(kelvra_platform_dialog_win32 PUBLIC Threads::Threads
         kelvra_platform_dialog_interface kelvra_platform_file user32 gdi32 shell32 ole32 comctl32
         advapi32)
-else()
-    add_library(kelvra_platform_dialog_headless STATIC
-        $<TARGET_OBJECTS:kelvra_platform_dialog_core>
-        ${CMAKE_CURRENT_SOURCE_DIR}/headless/DialogDriver.cpp
-        ${CMAKE_CURRENT_SOURCE_DIR}/headless/HeadlessBackend.cpp
-        ${CMAKE_CURRENT_SOURCE_DIR}/headless/HeadlessWindow.cpp
-    )
-    target_link_libraries(kelvra_platform_dialog_headless PUBLIC
-        Threads::Threads kelvra_platform_dialog_interface)
+endif()
 
+add_library(kelvra_platform_dialog_headless STATIC
+    $<TARGET_OBJECTS:kelvra_platform_dialog_core>
+    ${CMAKE_CURRENT_SOURCE_DIR}/headless/DialogDriver.cpp
+    ${CMAKE_CURRENT_SOURCE_DIR}/headless/HeadlessBackend.cpp
+    ${CMAKE_CURRENT_SOURCE_DIR}/headless/HeadlessWindow.cpp
+)
+target_link_libraries(kelvra_platform_dialog_headless PUBLIC
+    Threads::Threads kelvra_platform_dialog_interface)
+if(WIN32)
+    # The process's directory and name come from the Win32 side, in UTF-16.
+    target_link_libraries(kelvra_platform_dialog_headless PUBLIC kelvra_platform_file)
+else()
     find_package(Qt6 REQUIRED COMPONENTS Widgets)
     add_library(kelvra_platform_dialog_qt STATIC
         $<TARGET_OBJECTS:kelvra_platform_dialog_core>

@@ -1,10 +1,14 @@
 #!/usr/bin/env bash
-# Installs the Debian packages that building and testing Kelvra need, when they are missing.
+# Installs the Debian packages that building and testing Kelvra need, when they are missing,
+# and the i386 Windows DLLs with which wine64 runs the 32-bit build.
 set -euo pipefail
+cd "$(dirname "$0")"
 
 packages=(
     cmake ninja-build g++ pkg-config
     libgtest-dev libgmock-dev libbenchmark-dev
+    # GoogleTest's sources, built by each cross compiler for the unit tests under Wine
+    googletest
     qt6-base-dev qt6-base-dev-tools libgl-dev
     nlohmann-json3-dev libcli11-dev libssl-dev
     g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix binutils-mingw-w64 mingw-w64-tools
@@ -24,14 +28,14 @@ for package in "${packages[@]}"; do
     fi
 done
 
-if [ ${#missing[@]} -eq 0 ]; then
-    exit 0
+if [ ${#missing[@]} -gt 0 ]; then
+    echo "Installing: ${missing[*]}"
+    sudo_cmd=()
+    if [ "$(id -u)" -ne 0 ]; then
+        sudo_cmd=(sudo)
+    fi
+    "${sudo_cmd[@]}" apt-get update -q
+    DEBIAN_FRONTEND=noninteractive "${sudo_cmd[@]}" apt-get install -y -q --no-install-recommends "${missing[@]}"
 fi
 
-echo "Installing: ${missing[*]}"
-sudo_cmd=()
-if [ "$(id -u)" -ne 0 ]; then
-    sudo_cmd=(sudo)
-fi
-"${sudo_cmd[@]}" apt-get update -q
-DEBIAN_FRONTEND=noninteractive "${sudo_cmd[@]}" apt-get install -y -q --no-install-recommends "${missing[@]}"
+./prepare-wine-i386.sh

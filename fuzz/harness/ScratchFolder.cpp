@@ -2,6 +2,8 @@
 
 #include <stdlib.h>
 
+#include <random>
+
 #include "fuzz/harness/Findings.h"
 
 namespace kelvra::fuzz {
@@ -17,11 +19,25 @@ ScratchFolder::ScratchFolder() {
     const std::filesystem::path base = std::filesystem::is_directory("/dev/shm", error)
                                            ? std::filesystem::path("/dev/shm")
                                            : std::filesystem::temp_directory_path();
+#ifdef _WIN32
+    // No mkdtemp: a random name that create_directory makes anew serves as well.
+    std::random_device random;
+    for (int attempt = 0; attempt < 100 && path_.empty(); ++attempt) {
+        const std::filesystem::path candidate = base / ("kelvra-fuzz-" + std::to_string(random()));
+        if (std::filesystem::create_directory(candidate, error)) {
+            path_ = candidate;
+        }
+    }
+    if (path_.empty()) {
+        abortRun("no folder could be made for the downloads");
+    }
+#else
     std::string pattern = (base / "kelvra-fuzz-XXXXXX").string();
     if (mkdtemp(pattern.data()) == nullptr) {
         abortRun("no folder could be made for the downloads");
     }
     path_ = pattern;
+#endif
 }
 
 ScratchFolder::~ScratchFolder() {
@@ -32,7 +48,8 @@ ScratchFolder::~ScratchFolder() {
 std::vector<std::string> ScratchFolder::fileNames() const {
     std::vector<std::string> names;
     for (const auto& entry : std::filesystem::directory_iterator(path_)) {
-        names.push_back(entry.path().filename().string());
+        const std::u8string name = entry.path().filename().u8string();
+        names.emplace_back(name.begin(), name.end());
     }
     return names;
 }

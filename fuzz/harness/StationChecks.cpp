@@ -55,13 +55,13 @@ void checkJobFiles(const DownloadJob& job, const ScratchFolder& folder, Findings
     for (int i = 0; i < queued; ++i) {
         const DownloadItem& item = job.downloadQueue[static_cast<std::size_t>(i)];
         if (i < job.queuePos && item.failure.empty()) {
-            checkCompleteFile(item, folder.path() / item.fileName, findings);
+            checkCompleteFile(item, folder.file(item.fileName), findings);
             const ManifestEntry* entry = manifest.entryFor(item.fileName);
             expect(findings,
                    entry != nullptr && checkFile(folder.path().string(), *entry) == FileCheck::Ok,
                    "'" + item.fileName + "' is complete but the manifest does not account for it");
         } else {
-            expect(findings, !std::filesystem::exists(folder.path() / item.fileName),
+            expect(findings, !std::filesystem::exists(folder.file(item.fileName)),
                    "'" + item.fileName + "' is not complete but has its final name");
         }
     }

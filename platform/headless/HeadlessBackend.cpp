@@ -3,7 +3,7 @@
 
 #include "platform/dialog/ResourceTable.h"
 #include "platform/dialog/backend/Backend.h"
-#include "platform/dialog/backend/PosixProcess.h"
+#include "platform/dialog/backend/Process.h"
 #include "platform/headless/HeadlessDesktop.h"
 
 namespace kelvra::platform {
@@ -79,7 +79,7 @@ std::optional<std::string> browseForFolder(std::string_view title) {
 }
 
 bool changeCurrentDirectory(std::string_view path) {
-    return posixChangeDirectory(path);
+    return changeProcessDirectory(path);
 }
 
 IconHandle loadIcon(int iconId) {
@@ -96,7 +96,7 @@ std::string loadString(int stringId) {
 
 std::string executableName() {
     const std::optional<std::string>& name = headless::desktop().appName;
-    return name ? *name : posixExecutableName();
+    return name ? *name : processExecutableName();
 }
 
 void registerSettingsKey(std::string_view key) {

@@ -11,7 +11,7 @@
 #include "platform/dialog/backend/Backend.h"
 #include "platform/dialog/backend/CallCarrier.h"
 #include "platform/dialog/backend/DialogAccess.h"
-#include "platform/dialog/backend/PosixProcess.h"
+#include "platform/dialog/backend/Process.h"
 #include "platform/qt/QtDialog.h"
 
 namespace kelvra::platform::backend {
@@ -110,7 +110,7 @@ std::optional<std::string> browseForFolder(std::string_view title) {
 }
 
 bool changeCurrentDirectory(std::string_view path) {
-    return posixChangeDirectory(path);
+    return changeProcessDirectory(path);
 }
 
 IconHandle loadIcon(int iconId) {
@@ -131,7 +131,7 @@ std::string loadString(int stringId) {
 }
 
 std::string executableName() {
-    return posixExecutableName();
+    return processExecutableName();
 }
 
 // Settings are not kept on this platform, so registering the key stores nothing.

@@ -4,10 +4,9 @@
 #include <objbase.h>
 #include <shlobj.h>
 
-#include <filesystem>
-
 #include "platform/dialog/backend/Backend.h"
 #include "platform/dialog/backend/DialogAccess.h"
+#include "platform/dialog/backend/Process.h"
 #include "platform/win32/Utf16.h"
 #include "platform/win32/Win32Dialog.h"
 
@@ -70,7 +69,7 @@ std::optional<std::string> browseForFolder(std::string_view title) {
 }
 
 bool changeCurrentDirectory(std::string_view path) {
-    return SetCurrentDirectoryW(wide(path).c_str()) != FALSE;
+    return changeProcessDirectory(path);
 }
 
 IconHandle loadIcon(int iconId) {
@@ -89,19 +88,7 @@ std::string loadString(int stringId) {
 }
 
 std::string executableName() {
-    std::wstring path(MAX_PATH, L'\0');
-    while (true) {
-        DWORD length = GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
-        if (length == 0) {
-            return {};
-        }
-        if (length < path.size()) {
-            path.resize(length);
-            break;
-        }
-        path.resize(path.size() * 2);
-    }
-    return toUtf8(std::filesystem::path(path).stem().wstring());
+    return processExecutableName();
 }
 
 void registerSettingsKey(std::string_view key) {

@@ -1,11 +1,8 @@
 #include "tests/support/WavExpectation.h"
 
-#include <algorithm>
 #include <fstream>
 #include <iterator>
-#include <random>
 
-#include "download/DownloadManifest.h"
 #include "tools/blocksim/SampleGenerator.h"
 
 namespace kelvra::test {
@@ -34,29 +31,6 @@ std::vector<std::uint8_t> expectedSampleData(ChannelSource left, ChannelSource r
                       {leftBytes[k], leftBytes[k + 1], rightBytes[k], rightBytes[k + 1]});
     }
     return frames;
-}
-
-TempFolder::TempFolder() {
-    std::random_device random;
-    path_ = std::filesystem::temp_directory_path() /
-            ("kelvra-test-" + std::to_string(random()) + std::to_string(random()));
-    std::filesystem::create_directories(path_);
-}
-
-TempFolder::~TempFolder() {
-    std::error_code ignored;
-    std::filesystem::remove_all(path_, ignored);
-}
-
-std::vector<std::string> TempFolder::fileNames() const {
-    std::vector<std::string> names;
-    for (const auto& item : std::filesystem::directory_iterator(path_)) {
-        if (item.is_regular_file() && item.path().filename() != kManifestFileName) {
-            names.push_back(item.path().filename().string());
-        }
-    }
-    std::sort(names.begin(), names.end());
-    return names;
 }
 
 }  // namespace kelvra::test

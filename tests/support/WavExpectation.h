@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/TempFolder.h"
 #include "tools/blocksim/BlockSetup.h"
 
 namespace kelvra::test {
@@ -21,21 +22,5 @@ struct ChannelSource {
 // computed from the simulated blocks' generator.
 std::vector<std::uint8_t> expectedSampleData(ChannelSource left, ChannelSource right,
                                              std::uint8_t recordIndex, std::uint32_t channelBytes);
-
-// A fresh empty folder under the system's temporary directory, removed with the object.
-class TempFolder {
-public:
-    TempFolder();
-    ~TempFolder();
-    TempFolder(const TempFolder&) = delete;
-    TempFolder& operator=(const TempFolder&) = delete;
-
-    const std::filesystem::path& path() const { return path_; }
-    // Regular files in the folder, by name; the download manifest is not among them.
-    std::vector<std::string> fileNames() const;
-
-private:
-    std::filesystem::path path_;
-};
 
 }  // namespace kelvra::test

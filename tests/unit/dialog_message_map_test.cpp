@@ -306,13 +306,15 @@ TEST_F(DialogApplication, FolderPickerIsScriptedAndTheChosenFolderBecomesCurrent
     DialogDriver driver;
     EXPECT_EQ(BrowseForFolder("Выберите папку для сохранения"), std::nullopt);
     std::string folder = ::testing::TempDir() + "kelvra dialog папка";
-    std::filesystem::create_directories(folder);
+    // The folder's name is UTF-8, which a char path is not on Windows.
+    const std::filesystem::path folderPath(std::u8string(folder.begin(), folder.end()));
+    std::filesystem::create_directories(folderPath);
     driver.onFolderPicker([&](std::string_view) { return folder; });
     std::optional<std::string> chosen = BrowseForFolder("Выберите папку для сохранения");
     ASSERT_TRUE(chosen.has_value());
     std::filesystem::path before = std::filesystem::current_path();
     EXPECT_TRUE(ChangeCurrentDirectory(*chosen));
-    EXPECT_EQ(std::filesystem::current_path(), std::filesystem::canonical(folder));
+    EXPECT_EQ(std::filesystem::current_path(), std::filesystem::canonical(folderPath));
     EXPECT_FALSE(ChangeCurrentDirectory(folder + "/missing"));
     std::filesystem::current_path(before);
     EXPECT_EQ(driver.folderPickerTitles(),

@@ -85,7 +85,7 @@ protected:
     }
 
     Bytes samples(const std::string& name) {
-        const Bytes data = test::readFileBytes(folder.path() / name);
+        const Bytes data = test::readFileBytes(folder.file(name));
         EXPECT_EQ(data.size(), kWavHeaderSize + 2 * kChannelBytes) << name;
         return data.size() < kWavHeaderSize ? Bytes{}
                                             : Bytes(data.begin() + kWavHeaderSize, data.end());
@@ -164,7 +164,7 @@ TEST_F(DownloadFiles, AnInterruptedRedownloadLeavesTheCompleteFileAndNamesThePar
     b.entries = {entry(9, 1, false, 7, 8000, 3)};
     place(a, b);
     downloadInWindow({0});
-    const Bytes complete = test::readFileBytes(folder.path() / kName);
+    const Bytes complete = test::readFileBytes(folder.file(kName));
     ASSERT_EQ(complete.size(), kWavHeaderSize + 2 * 48000u);
 
     backend.withModel(port(4), [](blocksim::BlockModel& model) {
@@ -178,8 +178,8 @@ TEST_F(DownloadFiles, AnInterruptedRedownloadLeavesTheCompleteFileAndNamesThePar
         recoveryTick();
     }
     ASSERT_EQ(driver.messageBoxes().size(), 1u);
-    EXPECT_EQ(test::readFileBytes(folder.path() / kName), complete);
-    const Bytes partial = test::readFileBytes(folder.path() / (kName + ".part"));
+    EXPECT_EQ(test::readFileBytes(folder.file(kName)), complete);
+    const Bytes partial = test::readFileBytes(folder.file(kName + ".part"));
     ASSERT_GT(partial.size(), kWavHeaderSize);
     EXPECT_LT(partial.size(), complete.size());
     EXPECT_TRUE(Bytes(complete.begin(), complete.begin() + static_cast<long>(partial.size())) ==
@@ -200,7 +200,7 @@ TEST_F(DownloadFiles, ARestartThatFailsAtTheSamePlaceEveryTimeEndsWithTheMessage
     ASSERT_EQ(driver.messageBoxes().size(), 1u) << "the record restarts for ever";
     EXPECT_EQ(driver.messageBoxes()[0].text, "Unable to read communication port");
     EXPECT_FALSE(window->download().job().recoveryPending);
-    EXPECT_FALSE(fs::exists(folder.path() / kName));
+    EXPECT_FALSE(fs::exists(folder.file(kName)));
 }
 
 TEST_F(DownloadFiles, TheWindowsFilesPassVerifyAndAreSkippedUntilOneChanges) {
@@ -214,12 +214,12 @@ TEST_F(DownloadFiles, TheWindowsFilesPassVerifyAndAreSkippedUntilOneChanges) {
     EXPECT_FALSE(sentAny(3, 0x13)) << "a record the folder holds intact was read again";
 
     {
-        std::fstream file(folder.path() / kName2, std::ios::in | std::ios::out | std::ios::binary);
+        std::fstream file(folder.file(kName2), std::ios::in | std::ios::out | std::ios::binary);
         file.seekp(static_cast<std::streamoff>(kWavHeaderSize + 100));
         file.put('\x7F');
     }
-    fs::remove(folder.path() / kName3);
-    std::ofstream(folder.path() / "stranger.wav") << "not ours";
+    fs::remove(folder.file(kName3));
+    std::ofstream(folder.file("stranger.wav")) << "not ours";
     EXPECT_EQ(cli([&] { return cli::runVerify(folderText(), false); }), 1);
     EXPECT_NE(out.find("ok       " + kName), std::string::npos) << out;
     EXPECT_NE(out.find("changed  " + kName2), std::string::npos) << out;
@@ -277,15 +277,16 @@ TEST_F(DownloadFiles, AFileThatCannotBeMadeIsNamedWithTheReason) {
     a.entries = {entry(5, 1, true, 7)};
     place(a, block(18, 43, 60, false));
     closeWindow();
-    fs::create_directory(folder.path() / kName);
+    fs::create_directory(folder.file(kName));
     EXPECT_EQ(cliDownload({}, false), 1);
-    EXPECT_NE(out.find("Line 1: failed " + kName +
-                       " (Unable to create file: " + (folder.path() / kName).string() +
-                       ": something other than a plain file of its own is at the name)"),
+    // The folder and the name are joined with the system's own separator.
+    EXPECT_NE(out.find("Line 1: failed " + kName + " (Unable to create file: " + folderText()),
               std::string::npos)
         << out;
-    EXPECT_TRUE(fs::is_directory(folder.path() / kName))
-        << "what was at the name is left as it was";
+    EXPECT_NE(out.find(kName + ": something other than a plain file of its own is at the name)"),
+              std::string::npos)
+        << out;
+    EXPECT_TRUE(fs::is_directory(folder.file(kName))) << "what was at the name is left as it was";
 }
 
 TEST_F(DownloadFiles, CheckedReadsEndByteExactWhenABitArrivedFlipped) {
@@ -336,7 +337,7 @@ TEST_F(DownloadFiles, EveryRecordOfFullBlocksIsListedAndReadInSeveralJobs) {
         char name[96];
         std::snprintf(name, sizeof name, "5 Марта 18г %d-%02d-09 Запись %d.wav", fromA ? 14 : 15,
                       entryIndex, record + 1);
-        const Bytes data = test::readFileBytes(folder.path() / name);
+        const Bytes data = test::readFileBytes(folder.file(name));
         ASSERT_EQ(data.size(), kWavHeaderSize + 1024u) << name;
         const test::ChannelSource source =
             fromA ? test::ChannelSource{&setupA, entryIndex}

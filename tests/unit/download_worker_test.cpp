@@ -93,10 +93,10 @@ protected:
 
     // The file's samples: under its own name once complete, under its partial name until then.
     Bytes fileData() {
-        const auto complete = folder.path() / job.downloadQueue[0].fileName;
+        const std::string& name = job.downloadQueue[0].fileName;
+        const auto complete = folder.file(name);
         const Bytes file = test::readFileBytes(
-            std::filesystem::exists(complete) ? complete
-                                              : std::filesystem::path(complete.string() + ".part"));
+            std::filesystem::exists(complete) ? complete : folder.file(name + ".part"));
         return Bytes(file.begin() + static_cast<long>(kWavHeaderSize), file.end());
     }
 

@@ -49,7 +49,7 @@ protected:
         ASSERT_TRUE(driver.runUntilWorkersEnd());
     }
 
-    Bytes file(const std::string& name) { return test::readFileBytes(folder.path() / name); }
+    Bytes file(const std::string& name) { return test::readFileBytes(folder.file(name)); }
 
     test::TempFolder folder;
     std::string pickerTitle;
@@ -173,7 +173,7 @@ TEST_F(Download, RowsOfOneNameGetNumberedFilesWhileAnOlderFileIsReplaced) {
     a.entries = {entry(5, 1, true, 7), entry(6, 1, true, 7), entry(7, 1, true, 7)};
     place(a, block(18, 43, 60, false));
     ASSERT_EQ(listLines().size(), 3u);
-    { std::ofstream(folder.path() / "5 Марта 18г 14-07-09 Запись 1.wav") << "older file"; }
+    { std::ofstream(folder.file("5 Марта 18г 14-07-09 Запись 1.wav")) << "older file"; }
     download({0, 1, 2});
     EXPECT_EQ(folder.fileNames(), (std::vector<std::string>{
                                       "5 Марта 18г 14-07-09 Запись 1 (2).wav",
@@ -199,7 +199,7 @@ TEST_F(Download, AFolderThatIsGoneWritesNothingAnywhereElse) {
     place(a, block(18, 43, 60, false));
     test::TempFolder current;
     std::filesystem::current_path(current.path());
-    const std::string missing = (folder.path() / "gone").string();
+    const std::string missing = (folder.file("gone")).string();
     driver.onFolderPicker([&](std::string_view) { return std::optional<std::string>(missing); });
     download({0});
     std::filesystem::current_path(std::filesystem::temp_directory_path());
@@ -251,7 +251,7 @@ TEST_F(Download, ClosingTheWindowMidJobStopsTheWorkerAndKeepsThePartialFile) {
     ASSERT_TRUE(driver.click(*window, IDC_READ_SELECTED));
     // Pairs reach the file a whole acknowledged batch at a time; the worker waits on the
     // window's calls of a progress drawing after every pair.
-    const auto partialPath = folder.path() / "5 Марта 18г 14-07-09 Запись 1.wav.part";
+    const auto partialPath = folder.file("5 Марта 18г 14-07-09 Запись 1.wav.part");
     for (int call = 0; call < 200 && (!std::filesystem::exists(partialPath) ||
                                       std::filesystem::file_size(partialPath) <= kWavHeaderSize);
          ++call) {
@@ -265,7 +265,7 @@ TEST_F(Download, ClosingTheWindowMidJobStopsTheWorkerAndKeepsThePartialFile) {
     driver.finish(*window);
     EXPECT_EQ(driver.messageBoxes().size(), 0u) << "no delete question during a download";
     window.reset();
-    EXPECT_FALSE(std::filesystem::exists(folder.path() / "5 Марта 18г 14-07-09 Запись 1.wav"))
+    EXPECT_FALSE(std::filesystem::exists(folder.file("5 Марта 18г 14-07-09 Запись 1.wav")))
         << "a fraction of the record passes for a whole one";
     const Bytes partial = file("5 Марта 18г 14-07-09 Запись 1.wav.part");
     constexpr std::size_t kBatchFrames = 20 * 1024;

@@ -109,7 +109,7 @@ TEST_P(LineFaults, EndWithTheBlocksRecordOrAMessage) {
         EXPECT_EQ(driver.messageBoxes().back().text, "Unable to read communication port");
         return;
     }
-    const Bytes data = test::readFileBytes(folder.path() / kFile);
+    const Bytes data = test::readFileBytes(folder.file(kFile));
     ASSERT_EQ(data.size(), kWavHeaderSize + 2 * mode.channelBytes);
     EXPECT_TRUE(Bytes(data.begin() + kWavHeaderSize, data.end()) ==
                 test::expectedSampleData({&a, 5}, {&b, 9}, 0, mode.channelBytes))

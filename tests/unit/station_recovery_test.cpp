@@ -62,8 +62,7 @@ protected:
 
     void expectBothFilesWhole(test::ChannelSource left, test::ChannelSource right) {
         for (std::uint8_t record = 0; record < 2; ++record) {
-            const Bytes data =
-                test::readFileBytes(folder.path() / (record ? kSecondFile : kFirstFile));
+            const Bytes data = test::readFileBytes(folder.file(record ? kSecondFile : kFirstFile));
             ASSERT_EQ(data.size(), kWavHeaderSize + 2 * kChannelBytes) << int(record);
             EXPECT_TRUE(Bytes(data.begin() + kWavHeaderSize, data.end()) ==
                         test::expectedSampleData(left, right, record, kChannelBytes))
@@ -117,7 +116,7 @@ TEST_F(Recovery, APairSplitByTheFailureResumesInStep) {
     EXPECT_EQ(window->slotA.sectorIndex, window->slotB.sectorIndex);
     recoveryTick();
     const std::uint32_t bytes = 21333u * 120u * 2u;
-    const Bytes data = test::readFileBytes(folder.path() / kFirstFile);
+    const Bytes data = test::readFileBytes(folder.file(kFirstFile));
     ASSERT_EQ(data.size(), kWavHeaderSize + 2 * bytes);
     EXPECT_TRUE(Bytes(data.begin() + kWavHeaderSize, data.end()) ==
                 test::expectedSampleData({&setupA, 5}, {&setupB, 9}, 0, bytes));
@@ -155,8 +154,8 @@ TEST_F(Recovery, GivesUpAtTheFiftySecondTick) {
     EXPECT_FALSE(window->download().job().recoveryPending);
     // The partial file keeps its header, which counts the whole record, and whole pairs, under
     // a name that says it is partial.
-    EXPECT_FALSE(std::filesystem::exists(folder.path() / kFirstFile));
-    const Bytes partial = test::readFileBytes(folder.path() / (std::string(kFirstFile) + ".part"));
+    EXPECT_FALSE(std::filesystem::exists(folder.file(kFirstFile)));
+    const Bytes partial = test::readFileBytes(folder.file(std::string(kFirstFile) + ".part"));
     ASSERT_GT(partial.size(), kWavHeaderSize);
     EXPECT_EQ((partial.size() - kWavHeaderSize) % 1024, 0u);
     tick();
@@ -233,8 +232,10 @@ TEST_F(Recovery, AfterBlocksCameBackExchangedTheWindowShowsThemAsTheyAre) {
     EXPECT_EQ(label(IDC_SERIAL_B), "S/N:   2018-042");
     // The list was read again from the blocks where they now sit: a second job asks each
     // block for its own entries and writes the same files again.
-    std::filesystem::remove_all(folder.path());
-    std::filesystem::create_directory(folder.path());
+    // The folder itself stays: it is the current one now, which Windows does not remove.
+    for (const auto& file : std::filesystem::directory_iterator(folder.path())) {
+        std::filesystem::remove(file.path());
+    }
     downloadBothRecords();
     EXPECT_TRUE(driver.messageBoxes().empty());
     EXPECT_FALSE(window->download().job().recoveryPending);
