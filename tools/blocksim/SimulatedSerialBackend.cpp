@@ -487,20 +487,28 @@ std::size_t SimulatedSerialBackend::portAvailable(const std::string& name,
 std::size_t SimulatedSerialBackend::portAvailableWithin(const std::string& name,
                                                         std::uint64_t generation,
                                                         unsigned milliseconds) {
-    {
-        std::lock_guard lock(mutex_);
-        settle();
-        Device& source = device(name);
-        // Virtual time runs on to what the adapter hands over within the wait, or to its end.
-        const std::uint64_t waitEnd = clock_.nowMs() + milliseconds;
-        deliver(source);
-        if (alive(source, generation) && source.host.empty()) {
-            const std::optional<std::uint64_t> next = nextDeliveryMs(source);
-            const std::uint64_t until = next && *next < waitEnd ? *next : waitEnd;
-            clock_.advance(until - std::min(until, clock_.nowMs()));
+    std::lock_guard lock(mutex_);
+    settle();
+    Device& source = device(name);
+    if (!alive(source, generation)) {
+        return 0;
+    }
+    if (source.kind == Kind::Responder) {
+        return source.repliesPending;
+    }
+    // Virtual time runs on to what the adapter hands over within the wait, or to its end.
+    const std::uint64_t waitEnd = clock_.nowUs() + std::uint64_t{milliseconds} * 1000;
+    pump(source);
+    while (source.host.empty()) {
+        const std::optional<std::uint64_t> next = nextArrivalUs(source, 1);
+        const std::uint64_t until = next && *next < waitEnd ? *next : waitEnd;
+        clock_.advanceUs(until - std::min(until, clock_.nowUs()));
+        pump(source);
+        if (until == waitEnd) {
+            break;
         }
     }
-    return portAvailable(name, generation);
+    return source.host.size();
 }
 
 bool SimulatedSerialBackend::portRequestLowLatency(const std::string& name,
