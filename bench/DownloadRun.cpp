@@ -88,24 +88,6 @@ std::string verifyFiles(const blocksim::Scenario& scenario, const test::TempFold
     return {};
 }
 
-// Asks each port it opens for low latency, so that a modelled adapter drops to 1 ms.
-class LowLatencyBackend : public platform::SerialBackend {
-public:
-    explicit LowLatencyBackend(platform::SerialBackend& ports) : ports_(ports) {}
-
-    platform::OpenedPort open(const std::string& deviceName) override {
-        platform::OpenedPort opened = ports_.open(deviceName);
-        if (opened.port) {
-            opened.port->requestLowLatency();
-        }
-        return opened;
-    }
-    std::string deviceName(int index) override { return ports_.deviceName(index); }
-
-private:
-    platform::SerialBackend& ports_;
-};
-
 // The job as runDownloadJob() runs it, with the blocks in this process: only the virtual time
 // that the simulated lines, adapters and time-outs took counts as wall time.
 std::string runInProcess(const RunSetup& run, const blocksim::Scenario& scenario,
@@ -116,12 +98,11 @@ std::string runInProcess(const RunSetup& run, const blocksim::Scenario& scenario
     if (run.adapterLatencyMs) {
         simulated.setAdapterLatency(*run.adapterLatencyMs);
     }
+    simulated.setLowLatencyRefused(run.refuseLowLatency);
     simulated.addScenario(scenario);
-    LowLatencyBackend asking(simulated);
     platform::headless::DialogDriver driver;
     platform::UseResources(kelvraResources());
-    CMainDlg window(
-        run.requestLowLatency ? static_cast<platform::SerialBackend&>(asking) : simulated, clock);
+    CMainDlg window(simulated, clock);
     driver.open(window);
     const auto previousDirectory = std::filesystem::current_path();
     const auto finish = [&](std::string failure) {

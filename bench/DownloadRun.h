@@ -20,7 +20,9 @@ struct RunSetup {
     // The blocks simulated in this process on a virtual clock instead of kelvra-blocksim on
     // pseudo-terminals; wall time is then virtual time.
     bool inProcess = false;
-    bool requestLowLatency = false;  // in process: each port is asked for low latency
+    // In process: the ports refuse Kelvra's low-latency request, as Windows' standard driver
+    // has none, so a modelled adapter keeps its timer.
+    bool refuseLowLatency = false;
 };
 
 // What one download job cost, measured inside the process that ran it.

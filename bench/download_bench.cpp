@@ -160,7 +160,7 @@ int main(int argc, char** argv) {
     std::string runOne;
     std::uint32_t adapterLatency = 0;
     bool inProcess = false;
-    bool requestLowLatency = false;
+    bool refuseLowLatency = false;
     app.add_option("--records", records,
                    "Records of the larger batch job, compared with a 1-record job for memory")
         ->check(CLI::Range(1, 41))
@@ -182,9 +182,9 @@ int main(int argc, char** argv) {
         "--in-process", inProcess,
         "Simulate the blocks in this process on a virtual clock instead (paced at the line\n"
         "rate, behind the same adapter); wall s is then virtual time");
-    app.add_flag("--request-low-latency", requestLowLatency,
-                 "In process: ask each port for low latency as it is opened, which drops the\n"
-                 "modelled adapter's timer to 1 ms")
+    app.add_flag("--refuse-low-latency", refuseLowLatency,
+                 "In process: the ports refuse Kelvra's low-latency request (Windows' standard\n"
+                 "driver has none), so the modelled adapter keeps its timer")
         ->needs(inProcessFlag);
     app.add_option("--run-one", runOne, "One job in this process (used by the benchmark itself)")
         ->check(CLI::IsMember({"batches", "single", "basic"}))
@@ -197,7 +197,7 @@ int main(int argc, char** argv) {
             setup.adapterLatencyMs = adapterLatency;
         }
         setup.inProcess = inProcess;
-        setup.requestLowLatency = requestLowLatency;
+        setup.refuseLowLatency = refuseLowLatency;
         printResult(kelvra::bench::runDownloadJob(setup));
         return 0;
     }
@@ -215,9 +215,9 @@ int main(int argc, char** argv) {
         setup.push_back("--in-process");
         std::printf("Blocks simulated in process on a virtual clock: wall s is virtual time.\n");
     }
-    if (requestLowLatency) {
-        setup.push_back("--request-low-latency");
-        std::printf("Each port is asked for low latency as it is opened.\n");
+    if (refuseLowLatency) {
+        setup.push_back("--refuse-low-latency");
+        std::printf("The ports refuse the low-latency request.\n");
     }
     if (adapterLatency > 0) {
         std::printf("Behind a modelled USB serial adapter, latency timer %u ms.\n", adapterLatency);

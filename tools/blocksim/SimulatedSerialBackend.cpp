@@ -515,7 +515,7 @@ bool SimulatedSerialBackend::portRequestLowLatency(const std::string& name,
                                                    std::uint64_t generation) {
     std::lock_guard lock(mutex_);
     Device& target = device(name);
-    if (!alive(target, generation) || !target.adapter) {
+    if (!alive(target, generation) || !target.adapter || lowLatencyRefused_) {
         return false;
     }
     pump(target);

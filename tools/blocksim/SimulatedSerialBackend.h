@@ -49,6 +49,8 @@ public:
     // time. A port's requestLowLatency() sets its adapter's timer to 1 ms, as the Linux driver
     // does, until the device is unplugged.
     void setAdapterLatency(std::uint32_t latencyMs);
+    // Ports that refuse the low-latency request, as on a driver without one (Windows' own).
+    void setLowLatencyRefused(bool refused) { lowLatencyRefused_ = refused; }
     // The latency timer of the device's adapter now, if it has one.
     std::optional<std::uint32_t> adapterLatency(const std::string& name) const;
     // Holds every block's replies to the line rate, 46080 bytes/s (460800 baud, 8N1), in
@@ -141,6 +143,7 @@ private:
     std::map<std::string, Device> devices_;
     std::map<std::string, int> openCounts_;
     std::optional<std::chrono::milliseconds> adapterLatency_;
+    bool lowLatencyRefused_ = false;
     bool paced_ = false;
 };
 
