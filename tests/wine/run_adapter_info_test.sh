@@ -13,14 +13,7 @@ set -uo pipefail
 
 probe_exe=$1/tests/wine/kelvra-adapter-probe.exe
 
-skip() {
-    echo "skipped: $*"
-    exit 77
-}
-
-find_wine_tool() {
-    command -v "$1" 2>/dev/null || { [ -x "/usr/lib/wine/$1" ] && echo "/usr/lib/wine/$1"; }
-}
+source "$(dirname "$0")/wine_session.sh"
 
 [ -f "$probe_exe" ] || skip "no $probe_exe (build the mingw-x86_64 preset first)"
 wine=$(find_wine_tool wine64) || skip "wine64 is not installed"

@@ -39,14 +39,7 @@ kelvra_exe=$windows_build/app/Kelvra.exe
 cli_exe=$windows_build/cli/kelvra-cli.exe
 probe_exe=$windows_build/tests/wine/kelvra-wine-probe.exe
 
-skip() {
-    echo "skipped: $*"
-    exit 77
-}
-
-find_wine_tool() {
-    command -v "$1" 2>/dev/null || { [ -x "/usr/lib/wine/$1" ] && echo "/usr/lib/wine/$1"; }
-}
+source "$(dirname "$0")/wine_session.sh"
 
 [ -f "$kelvra_exe" ] || skip "no $kelvra_exe (build the Windows preset first)"
 [ -f "$probe_exe" ] || skip "no $probe_exe"
@@ -89,36 +82,7 @@ cleanup() {
 trap cleanup EXIT
 trap 'exit 1' INT TERM HUP
 
-fail() {
-    echo "FAILED: $*"
-    for log in "$work"/*.log; do
-        [ -s "$log" ] && { echo "--- $(basename "$log")"; cat "$log"; }
-    done
-    exit 1
-}
-
-# Waits up to $1 seconds for the command that follows to succeed.
-wait_until() {
-    local deadline=$((SECONDS + $1))
-    shift
-    until "$@"; do
-        [ $SECONDS -lt $deadline ] || return 1
-        sleep 0.2
-    done
-}
-
-Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$work/display" 2>"$work/xvfb.log" &
-xvfb_pid=$!
-wait_until 20 test -s "$work/display" || fail "Xvfb did not start"
-export DISPLAY=:$(head -n 1 "$work/display")
-
-# The server stays up for the whole run: a new one would let Wine's mount manager map the
-# machine's own serial ports to COM names again. A pseudo-terminal it opens for a COM port may
-# become its terminal, whose hang-up (a block unplugged) makes it dump its objects: kept apart.
-mkdir "$WINEPREFIX"
-"$wineserver" -p >"$work/wineserver.dump" 2>&1
-timeout 90 "$wine" wineboot -i >"$work/wineboot.log" 2>&1 || fail "wineboot failed"
-rm -f "$WINEPREFIX"/dosdevices/com[0-9]*
+start_wine_session
 
 cat >"$work/scenario.json" <<'EOF'
 {"blocks": [{"com": 5, "serialYear": 18, "serialNumber": 42, "firmware": 60, "role": "A",

@@ -20,14 +20,7 @@ shift 4
 unit_exe=$windows_build/tests/wine/kelvra_unit_tests.exe
 win32_exe=$windows_build/tests/wine/kelvra_win32_tests.exe
 
-skip() {
-    echo "skipped: $*"
-    exit 77
-}
-
-find_wine_tool() {
-    command -v "$1" 2>/dev/null || { [ -x "/usr/lib/wine/$1" ] && echo "/usr/lib/wine/$1"; }
-}
+source "$(dirname "$0")/wine_session.sh"
 
 [ -f "$unit_exe" ] || skip "no $unit_exe (build the Windows preset first)"
 [ -f "$win32_exe" ] || skip "no $win32_exe"
@@ -59,34 +52,7 @@ cleanup() {
 trap cleanup EXIT
 trap 'exit 1' INT TERM HUP
 
-fail() {
-    echo "FAILED: $*"
-    for log in "$work"/*.log; do
-        [ -s "$log" ] && { echo "--- $(basename "$log")"; cat "$log"; }
-    done
-    exit 1
-}
-
-wait_until() {
-    local deadline=$((SECONDS + $1))
-    shift
-    until "$@"; do
-        [ $SECONDS -lt $deadline ] || return 1
-        sleep 0.2
-    done
-}
-
-Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$work/display" 2>"$work/xvfb.log" &
-xvfb_pid=$!
-wait_until 20 test -s "$work/display" || fail "Xvfb did not start"
-export DISPLAY=:$(head -n 1 "$work/display")
-
-# One server for the whole run, so that Wine's mount manager does not map the machine's own
-# serial ports to COM names; its dumps on a terminal's hang-up are kept apart.
-mkdir "$WINEPREFIX"
-"$wineserver" -p >"$work/wineserver.dump" 2>&1
-timeout 90 "$wine" wineboot -i >"$work/wineboot.log" 2>&1 || fail "wineboot failed"
-rm -f "$WINEPREFIX"/dosdevices/com[0-9]*
+start_wine_session
 
 cat >"$work/scenario.json" <<'EOF'
 {"blocks": [{"com": 7, "serialYear": 18, "serialNumber": 42, "firmware": 60, "role": "A",
