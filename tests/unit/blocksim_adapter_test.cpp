@@ -134,13 +134,20 @@ TEST_F(AdapterBackend, RepliesWaitForTheLatencyTimerUntilLowLatencyIsAsked) {
     EXPECT_EQ(backend.adapterLatency("SIM-COM1"), 16u) << "a new adapter has the default timer";
 }
 
-class AdapterStrayBytes : public AdapterBackend,
-                          public ::testing::WithParamInterface<LineFault::Kind> {};
+struct StrayCase {
+    const char* name;
+    LineFault::Kind kind;
+};
+void PrintTo(const StrayCase& stray, std::ostream* out) {
+    *out << stray.name;
+}
+
+class AdapterStrayBytes : public AdapterBackend, public ::testing::WithParamInterface<StrayCase> {};
 
 TEST_P(AdapterStrayBytes, FollowTheAcknowledgementInItsPacketOrInTheNext) {
-    const bool late = GetParam() == LineFault::Kind::Late;
+    const bool late = GetParam().kind == LineFault::Kind::Late;
     backend.setAdapterLatency(16);
-    backend.armLineFault("SIM-COM1", LineFault{GetParam(), 0, 0, 0x0E, 2});
+    backend.armLineFault("SIM-COM1", LineFault{GetParam().kind, 0, 0, 0x0E, 2});
     auto port = backend.open("SIM-COM1").port;
     const Bytes request = {0x13, 1, 0, 0, 0, 1};
     ASSERT_EQ(port->write(request.data(), request.size()), request.size());
@@ -155,10 +162,10 @@ TEST_P(AdapterStrayBytes, FollowTheAcknowledgementInItsPacketOrInTheNext) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Adapter, AdapterStrayBytes,
-                         ::testing::Values(LineFault::Kind::Garbage, LineFault::Kind::Late),
-                         [](const ::testing::TestParamInfo<LineFault::Kind>& kind) {
-                             return std::string(kind.param == LineFault::Kind::Late ? "Late"
-                                                                                    : "Garbage");
+                         ::testing::Values(StrayCase{"Garbage", LineFault::Kind::Garbage},
+                                           StrayCase{"Late", LineFault::Kind::Late}),
+                         [](const ::testing::TestParamInfo<StrayCase>& stray) {
+                             return std::string(stray.param.name);
                          });
 
 struct PacedCase {
@@ -167,6 +174,9 @@ struct PacedCase {
     bool lowLatency;
     std::uint64_t sectorUs;  // until a sector and its acknowledgement are read
 };
+void PrintTo(const PacedCase& paced, std::ostream* out) {
+    *out << paced.name;
+}
 
 class PacedSector : public AdapterBackend, public ::testing::WithParamInterface<PacedCase> {};
 
