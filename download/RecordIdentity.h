@@ -16,6 +16,8 @@ struct BlockCopy {
     std::int32_t firmware = 0;
     std::int32_t entryAddress = 0;
     std::int32_t recordNo = 0;
+
+    bool operator==(const BlockCopy&) const = default;
 };
 
 // Which record a file holds and which blocks' copies went into it. A block that is reset, or
