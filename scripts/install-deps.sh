@@ -34,7 +34,9 @@ if [ ${#missing[@]} -gt 0 ]; then
     if [ "$(id -u)" -ne 0 ]; then
         sudo_cmd=(sudo)
     fi
-    "${sudo_cmd[@]}" apt-get update -q
+    # A mirror caught mid-sync fails one index; the packages may still be there, and the
+    # install below names any that is not.
+    "${sudo_cmd[@]}" apt-get update -q || echo "install-deps: apt-get update failed; going on with the lists there are" >&2
     DEBIAN_FRONTEND=noninteractive "${sudo_cmd[@]}" apt-get install -y -q --no-install-recommends "${missing[@]}"
 fi
 

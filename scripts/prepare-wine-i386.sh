@@ -38,16 +38,27 @@ quietly() {
     }
 }
 
+# A mirror caught mid-sync fails one index while the package needed may still be there: the
+# download that follows says whether it is.
+update_lists() {
+    "${sudo_cmd[@]}" apt-get update -q >>"$log" 2>&1 ||
+        echo "prepare-wine-i386: apt-get update failed; going on with the lists there are" >&2
+}
+
 echo "Unpacking the i386 Windows DLLs of libwine $version into $folder"
 if ! dpkg --print-foreign-architectures | grep -qx i386; then
     quietly "${sudo_cmd[@]}" dpkg --add-architecture i386
-    quietly "${sudo_cmd[@]}" apt-get update -q
+    update_lists
 fi
 # The package lists may predate the i386 architecture, or the version may have moved on.
 cd "$work"
 if ! apt-get download -q "libwine:i386=$version" >>"$log" 2>&1; then
-    quietly "${sudo_cmd[@]}" apt-get update -q
-    quietly apt-get download -q "libwine:i386=$version"
+    update_lists
+    apt-get download -q "libwine:i386=$version" >>"$log" 2>&1 || {
+        cat "$log" >&2
+        echo "prepare-wine-i386: libwine:i386 $version, needed for the 32-bit Windows tests, cannot be downloaded" >&2
+        exit 1
+    }
 fi
 quietly dpkg-deb -x libwine_*_i386.deb root
 dlls=$work/root/usr/lib/i386-linux-gnu/wine
