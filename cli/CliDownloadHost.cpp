@@ -70,7 +70,7 @@ std::string CliDownloadHost::explained(const char* message) const {
             const DownloadItem& item = job.downloadQueue[static_cast<std::size_t>(job.queuePos)];
             detail += ": " + platform::pathInFolder(job.outputFolder, item.fileName);
         }
-        const std::string& why = job.outputFile.failure();
+        const std::string& why = job.fileFailure;
         return why.empty() ? detail : detail + ": " + why;
     }
     if (text == messages::kUnableToReadPort) {

@@ -38,7 +38,10 @@ public:
     explicit LineReport(bool json)
         : json_(json), outputInSight_(platform::standardOutputIsTerminal()) {}
 
-    void written(int line, const std::string& file) { report(line, file, "written", ""); }
+    // `note` says why the record did not take an earlier name, when something there was kept.
+    void written(int line, const std::string& file, const std::string& note) {
+        report(line, file, "written", note);
+    }
     void skipped(int line, const std::string& file) {
         report(line, file, "skipped", "complete already");
     }
@@ -217,7 +220,7 @@ bool runJob(CliStation& station, const DownloadRequest& request, const std::vect
         if (i > job.queuePos) {
             report.failed(item.row, item.fileName, "not read: the job ended before it");
         } else if (why.empty()) {
-            report.written(item.row, item.fileName);
+            report.written(item.row, item.fileName, item.placementNote);
         } else if (const auto partial = session.partialFileOf(item)) {
             report.failed(item.row, item.fileName,
                           why + "; the partial file " + *partial + " is left");

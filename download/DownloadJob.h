@@ -3,6 +3,7 @@
 #include <array>
 #include <atomic>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -33,6 +34,11 @@ struct DownloadItem {
     std::string fileName;
     // The n of that " (n)"; 1 for the plain name.
     int nameNumber = 1;
+    // The file at that name that placement judged the record may replace; nothing when the
+    // name was free. The commit replaces that very file or nothing.
+    std::optional<platform::FileStamp> replaces;
+    // Why the record does not go to an earlier name, when something there was kept.
+    std::string placementNote;
     // The record and the copies the item reads, as the manifest notes them.
     RecordIdentity identity;
     // Transfers of this record that broke off and were mended.
@@ -73,6 +79,9 @@ struct DownloadJob {
     // The folder the user picked; files are created by their full path in it.
     std::string outputFolder;
     platform::OutputFile outputFile;
+    // Why the last step of the folder's files failed (the file, its name, the folder's lock),
+    // in the system's words.
+    std::string fileFailure;
     // The hash of everything written to outputFile since its record began.
     platform::Sha256 fileHash;
     // Every record is read again after it is written, until two reads agree.

@@ -6,10 +6,12 @@
 
 #include "download/DownloadManifest.h"
 #include "download/DownloadQueue.h"
+#include "download/FilePlacement.h"
 #include "download/WavFormat.h"
 #include "link/LinkBytes.h"
 #include "link/Messages.h"
 #include "platform/file/FilePath.h"
+#include "platform/file/FolderLock.h"
 
 namespace kelvra {
 
@@ -91,6 +93,8 @@ private:
     Outcome movePair();
     Outcome completeRecord();
     Outcome nextRecord();
+    bool openRecordFile(DownloadItem& item);
+    bool commitRecordFile(DownloadItem& item);
     bool write(const std::uint8_t* bytes, std::size_t count);
     bool writeGroup(PairGroup& group);
     void goBackToTrustedPairs();
@@ -154,7 +158,7 @@ Worker::Outcome Worker::beginRecord() {
         finishJob();
         return Outcome::Ended;
     }
-    const DownloadItem& item = job_.downloadQueue[static_cast<std::size_t>(job_.queuePos)];
+    DownloadItem& item = job_.downloadQueue[static_cast<std::size_t>(job_.queuePos)];
     a_.inRecord = item.useA;
     b_.inRecord = item.useB;
     job_.currentSwapped = item.swapped != 0;
@@ -175,8 +179,7 @@ Worker::Outcome Worker::beginRecord() {
     if (row.month > 12) {
         row.month = 0;
     }
-    // By its full path: a folder that cannot be used must not send the file anywhere else.
-    if (!job_.outputFile.open(platform::pathInFolder(job_.outputFolder, item.fileName))) {
+    if (!openRecordFile(item)) {
         host_.fatalError(messages::kUnableToCreateFile);
         return Outcome::Ended;
     }
@@ -298,7 +301,9 @@ Worker::Outcome Worker::completeRecord() {
             return Outcome::Continue;
         }
     }
-    if (!job_.outputFile.commit()) {
+    platform::FolderLock lock;
+    if (!lock.take(job_.outputFolder, kFolderLockWaitMs) || !commitRecordFile(item)) {
+        job_.fileFailure = lock.held() ? job_.outputFile.failure() : lock.failure();
         fileFailure();
         return Outcome::Ended;
     }
@@ -325,6 +330,40 @@ Worker::Outcome Worker::nextRecord() {
     }
     host_.drawProgress(job_.jobBytesTotal, job_.jobBytesLeft);
     return Outcome::Continue;
+}
+
+// Another download may have taken the name since the job was placed: the record is placed
+// again, and its partial file opened, under the folder's lock, which the other download holds
+// while it does the same.
+bool Worker::openRecordFile(DownloadItem& item) {
+    platform::FolderLock lock;
+    if (!lock.take(job_.outputFolder, kFolderLockWaitMs)) {
+        job_.fileFailure = lock.failure();
+        return false;
+    }
+    placeAgain(job_, item, table_, false);
+    // By its full path: a folder that cannot be used must not send the file anywhere else.
+    const bool opened =
+        job_.outputFile.open(platform::pathInFolder(job_.outputFolder, item.fileName));
+    job_.fileFailure = opened ? std::string() : job_.outputFile.failure();
+    return opened;
+}
+
+// Under the folder's lock: the file takes its name, replacing only what placement judged it
+// may, or moves on to the next free name when something else stands there now.
+bool Worker::commitRecordFile(DownloadItem& item) {
+    for (;;) {
+        const std::string path = platform::pathInFolder(job_.outputFolder, item.fileName);
+        switch (job_.outputFile.commit(path, item.replaces)) {
+            case platform::CommitResult::Done:
+                return true;
+            case platform::CommitResult::Failed:
+                return false;
+            case platform::CommitResult::NameTaken:
+                placeAgain(job_, item, table_, true);
+                break;
+        }
+    }
 }
 
 bool Worker::write(const std::uint8_t* bytes, std::size_t count) {
@@ -370,6 +409,9 @@ void Worker::transferFailure() {
 void Worker::fileFailure() {
     // The file cannot hold the record: the job stops here and the window returns to idle.
     // The blocks are in mid-stream, so both are closed and found anew.
+    if (job_.fileFailure.empty()) {
+        job_.fileFailure = job_.outputFile.failure();
+    }
     job_.outputFile.close();
     a_.bytesLeft = 0;
     b_.bytesLeft = 0;

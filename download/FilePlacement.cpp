@@ -1,33 +1,86 @@
 #include "download/FilePlacement.h"
 
-#include <filesystem>
 #include <set>
 
 #include "download/DownloadQueue.h"
 #include "download/WavFormat.h"
 #include "platform/file/FilePath.h"
+#include "platform/file/FolderEntry.h"
 
 namespace kelvra {
 
 namespace {
 
-bool somethingAt(const std::string& path) {
-    std::error_code error;
-    const std::u8string name(path.begin(), path.end());
-    return std::filesystem::exists(std::filesystem::symlink_status(name, error));
-}
+// What a name of the folder offers a record.
+struct NameJudgement {
+    bool usable = false;
+    // The file the record may replace there; nothing when the name is free.
+    std::optional<platform::FileStamp> replaces;
+    // Why the name is not usable, for the job's report.
+    std::string keptBecause;
+};
 
-// Whether the record may be written at `name`: nothing of this job goes there already, and no
-// file there holds another record.
-bool mayWriteAt(const std::string& folder, const DownloadManifest& manifest,
-                const std::set<std::string>& claimed, const std::string& name,
-                const RecordIdentity& wanted) {
-    if (claimed.contains(name)) {
-        return false;
+NameJudgement judgeName(const std::string& folder, const DownloadManifest& manifest,
+                        const std::string& name, const RecordIdentity& wanted) {
+    const std::string path = platform::pathInFolder(folder, name);
+    if (platform::partialFileInUse(platform::partialFileName(path))) {
+        return {false, std::nullopt, "another download is writing " + name};
+    }
+    switch (platform::entryAt(path)) {
+        case platform::FolderEntry::Nothing:
+            return {true, std::nullopt, ""};
+        case platform::FolderEntry::SomethingElse:
+            return {false, std::nullopt, "something other than a plain file is at " + name};
+        case platform::FolderEntry::SoleRegularFile:
+            break;
     }
     const ManifestEntry* entry = manifest.entryFor(name);
-    return entry == nullptr || sameRecord(entry->record, wanted) ||
-           !somethingAt(platform::pathInFolder(folder, name));
+    if (entry == nullptr) {
+        return {false, std::nullopt, name + " is not in " + kManifestFileName + " and was kept"};
+    }
+    if (!sameRecord(entry->record, wanted)) {
+        return {false, std::nullopt, name + " holds another record"};
+    }
+    if (!holdsAllOf(wanted, entry->record)) {
+        return {false, std::nullopt, name + " holds a block's copy that this read lacks"};
+    }
+    const auto stamp = platform::stampOf(path);
+    if (!stamp) {
+        return {false, std::nullopt, "something other than a plain file is at " + name};
+    }
+    return {true, stamp, ""};
+}
+
+// Moves the item on from its present name, through " (n)", to the first one it may use.
+void placeItem(const std::string& folder, const DownloadManifest& manifest,
+               const std::set<std::string>& claimed, const std::string& plainName,
+               DownloadItem& item) {
+    for (;;) {
+        if (!claimed.contains(item.fileName)) {
+            NameJudgement judged = judgeName(folder, manifest, item.fileName, item.identity);
+            if (judged.usable) {
+                item.replaces = judged.replaces;
+                return;
+            }
+            if (item.placementNote.empty()) {
+                item.placementNote = std::move(judged.keptBecause);
+            }
+        }
+        item.fileName = numberedFileName(plainName, ++item.nameNumber);
+    }
+}
+
+// The names the job's other records go to: their table names until they are placed, so that a
+// record moved on from its name never takes one that another line of the table owns.
+std::set<std::string> namesOfOthers(const DownloadJob& job, const DownloadItem& item) {
+    std::set<std::string> names;
+    for (int i = 0; i < job.queueLength; ++i) {
+        const DownloadItem& other = job.downloadQueue[static_cast<std::size_t>(i)];
+        if (&other != &item) {
+            names.insert(other.fileName);
+        }
+    }
+    return names;
 }
 
 }  // namespace
@@ -36,24 +89,27 @@ std::vector<DownloadItem> placeFiles(DownloadJob& job, const RecordInfo* table,
                                      const std::string& folder, const DownloadManifest& manifest,
                                      bool skipExisting) {
     std::vector<DownloadItem> skipped;
-    std::set<std::string> claimed;
     dropQueued(job, [&](DownloadItem& item) {
         if (skipExisting) {
             if (auto file = intactFileOf(folder, manifest, item.identity)) {
                 item.fileName = std::move(*file);
-                claimed.insert(item.fileName);
                 skipped.push_back(item);
                 return true;
             }
         }
-        const std::string plain = wavFileName(table[item.row]);
-        while (!mayWriteAt(folder, manifest, claimed, item.fileName, item.identity)) {
-            item.fileName = numberedFileName(plain, ++item.nameNumber);
-        }
-        claimed.insert(item.fileName);
+        placeItem(folder, manifest, namesOfOthers(job, item), wavFileName(table[item.row]), item);
         return false;
     });
     return skipped;
+}
+
+void placeAgain(DownloadJob& job, DownloadItem& item, const RecordInfo* table, bool nameTaken) {
+    const std::string plainName = wavFileName(table[item.row]);
+    if (nameTaken) {
+        item.fileName = numberedFileName(plainName, ++item.nameNumber);
+    }
+    placeItem(job.outputFolder, DownloadManifest::load(job.outputFolder), namesOfOthers(job, item),
+              plainName, item);
 }
 
 }  // namespace kelvra

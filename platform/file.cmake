@@ -4,11 +4,15 @@ if(WIN32)
     target_sources(kelvra_platform_file PRIVATE
         ${CMAKE_CURRENT_SOURCE_DIR}/win32/Win32OutputFile.cpp
         ${CMAKE_CURRENT_SOURCE_DIR}/win32/Win32AppendFile.cpp
+        ${CMAKE_CURRENT_SOURCE_DIR}/win32/Win32FolderEntry.cpp
+        ${CMAKE_CURRENT_SOURCE_DIR}/win32/Win32FolderLock.cpp
         ${CMAKE_CURRENT_SOURCE_DIR}/win32/Utf16.cpp
     )
 else()
     target_sources(kelvra_platform_file PRIVATE
         ${CMAKE_CURRENT_SOURCE_DIR}/posix/PosixOutputFile.cpp
         ${CMAKE_CURRENT_SOURCE_DIR}/posix/PosixAppendFile.cpp
+        ${CMAKE_CURRENT_SOURCE_DIR}/posix/PosixFolderEntry.cpp
+        ${CMAKE_CURRENT_SOURCE_DIR}/posix/PosixFolderLock.cpp
     )
 endif()

@@ -8,6 +8,7 @@
 #include "download/WavFormat.h"
 #include "platform/dialog/WorkerThread.h"
 #include "platform/file/FilePath.h"
+#include "platform/file/FolderLock.h"
 
 namespace kelvra::fuzz {
 
@@ -68,7 +69,8 @@ void checkJobFiles(const DownloadJob& job, const ScratchFolder& folder, Findings
     const auto last = first + queued;
     for (const std::string& name : folder.fileNames()) {
         const bool named =
-            name == kManifestFileName || std::any_of(first, last, [&](const DownloadItem& item) {
+            name == kManifestFileName || name == platform::kFolderLockFileName ||
+            std::any_of(first, last, [&](const DownloadItem& item) {
                 return item.fileName == name || platform::partialFileName(item.fileName) == name;
             });
         expect(findings, named, "the folder holds '" + name + "', which no queued record names");

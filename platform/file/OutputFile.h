@@ -3,15 +3,26 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
+
+#include "platform/file/FolderEntry.h"
 
 namespace kelvra::platform {
 
+// How giving a complete file its name ended.
+enum class CommitResult {
+    Done,
+    // Something is at the name that the caller did not judge replaceable: nothing was replaced,
+    // and the file is still open, to take another name.
+    NameTaken,
+    Failed,
+};
+
 // A record's file. It is written under a temporary name beside its own (partialFileName) and
 // takes its own name only when it is complete, so that whatever stops a download leaves no
-// fraction of a recording that passes for a whole one, and a complete file already at the name
-// is replaced only by another complete one. Not shared with other programs while open. Names
-// are UTF-8; each backend turns them into its own file-name encoding.
+// fraction of a recording that passes for a whole one. Not shared with other programs while
+// open. Names are UTF-8; each backend turns them into its own file-name encoding.
 class OutputFile {
 public:
     OutputFile();
@@ -20,17 +31,19 @@ public:
     OutputFile& operator=(const OutputFile&) = delete;
 
     // Creates or empties the temporary file of `name` (in the current directory, or at the
-    // given path). Only plain files are taken, at the name and at the temporary name: a link is
-    // not followed, and a device, pipe, folder or a file with a second hard link there is
-    // refused and left as it is.
+    // given path). Only a plain file is taken at the temporary name: a link is not followed,
+    // and a device, pipe, folder or a file with a second hard link there is refused and left as
+    // it is. What is at `name` itself is judged when the file is committed.
     bool open(const std::string& name);
     // True only if every byte was written.
     bool write(const std::uint8_t* bytes, std::size_t count);
-    // The file is complete: its data reach the file system and it takes its own name, replacing
-    // what was there. True only if all of that worked and the temporary file was still where it
-    // was opened (its folder neither removed nor renamed, the name not taken by another file);
-    // the file is closed either way.
-    bool commit();
+    // The file is complete: its data reach the file system and it takes the name `path`. With
+    // `replacing` empty the name must be free, and nothing that stands there, even if it came
+    // a moment ago, is replaced; otherwise only the very file that `replacing` stamps is. Done
+    // only if all of that worked and the temporary file was still where it was opened (its
+    // folder neither removed nor renamed, its name not taken by another file). The file is
+    // closed unless the answer is NameTaken.
+    CommitResult commit(const std::string& path, const std::optional<FileStamp>& replacing);
     // Closes the file unfinished: it stays under its temporary name, as far as it was written.
     // True if its data reached the file system and it is still at that path. True when no file
     // is open.

@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
@@ -17,16 +18,14 @@ namespace kelvra::platform {
 
 class OutputFile::Handle {
 public:
-    Handle(int descriptor, const struct stat& status, std::string absoluteName)
+    Handle(int descriptor, const struct stat& status, std::string partialPath)
         : fd(descriptor),
           device(status.st_dev),
           inode(status.st_ino),
-          name(std::move(absoluteName)),
-          partial(partialFileName(name)) {}
+          partial(std::move(partialPath)) {}
     int fd;
     dev_t device;
     ino_t inode;
-    std::string name;
     std::string partial;
 };
 
@@ -56,17 +55,6 @@ bool soleRegularFile(const struct stat& status) {
     return S_ISREG(status.st_mode) && status.st_nlink == 1;
 }
 
-// Why the finished download may not replace what is at the name; empty when nothing is there
-// or a file it may replace.
-std::string refusalAt(const std::string& path) {
-    struct stat status {};
-    if (::lstat(path.c_str(), &status) != 0) {
-        return errno == ENOENT ? std::string() : systemReason();
-    }
-    return soleRegularFile(status) ? std::string()
-                                   : "something other than a plain file of its own is at the name";
-}
-
 bool syncFolderOf(const std::string& path) {
     const std::string folder = path.substr(0, path.find_last_of('/') + 1);
     const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
@@ -86,6 +74,36 @@ bool stillAt(const OutputFile::Handle& handle, const std::string& path) {
            status.st_ino == handle.inode;
 }
 
+// Gives the partial file a name that must be free: whatever stands there, even if it came a
+// moment ago, stays. On a file system without an atomic no-replace rename a second hard link
+// does the same, and the partial name is then dropped.
+CommitResult renameToFreeName(const std::string& partial, const std::string& path) {
+    if (::renameat2(AT_FDCWD, partial.c_str(), AT_FDCWD, path.c_str(), RENAME_NOREPLACE) == 0) {
+        return CommitResult::Done;
+    }
+    if (errno == EEXIST) {
+        return CommitResult::NameTaken;
+    }
+    if (errno != EINVAL && errno != ENOSYS) {
+        return CommitResult::Failed;
+    }
+    if (::link(partial.c_str(), path.c_str()) != 0) {
+        return errno == EEXIST ? CommitResult::NameTaken : CommitResult::Failed;
+    }
+    return ::unlink(partial.c_str()) == 0 ? CommitResult::Done : CommitResult::Failed;
+}
+
+// Replaces the file at `path` only while it is the one `replacing` stamps. Other downloads
+// hold the folder's lock across this; what is left is a program that writes there without it.
+CommitResult renameOver(const std::string& partial, const std::string& path,
+                        const FileStamp& replacing) {
+    if (stampOf(path) != replacing) {
+        return CommitResult::NameTaken;
+    }
+    return ::rename(partial.c_str(), path.c_str()) == 0 ? CommitResult::Done
+                                                        : CommitResult::Failed;
+}
+
 }  // namespace
 
 OutputFile::OutputFile() = default;
@@ -100,10 +118,6 @@ bool OutputFile::open(const std::string& name) {
     const std::string path = absolutePath(name);
     if (path.empty()) {
         failure_ = "the current folder is gone";
-        return false;
-    }
-    failure_ = refusalAt(path);
-    if (!failure_.empty()) {
         return false;
     }
     // In a shared folder another user may have put a link at the name, aiming the download at
@@ -131,7 +145,7 @@ bool OutputFile::open(const std::string& name) {
         ::close(fd);
         return false;
     }
-    handle_ = std::make_unique<Handle>(fd, status, path);
+    handle_ = std::make_unique<Handle>(fd, status, partialFileName(path));
     return true;
 }
 
@@ -154,25 +168,37 @@ bool OutputFile::write(const std::uint8_t* bytes, std::size_t count) {
     return true;
 }
 
-bool OutputFile::commit() {
+CommitResult OutputFile::commit(const std::string& path,
+                                const std::optional<FileStamp>& replacing) {
     if (!handle_) {
-        return false;
+        return CommitResult::Failed;
     }
     failure_.clear();
     if (::fsync(handle_->fd) != 0) {
         failure_ = systemReason();
     } else if (!stillAt(*handle_, handle_->partial)) {
         failure_ = "the partial file is no longer where it was written";
-    } else if (::rename(handle_->partial.c_str(), handle_->name.c_str()) != 0 ||
-               // The new name must survive a power cut as the data do.
-               !syncFolderOf(handle_->name)) {
-        failure_ = systemReason();
+    } else {
+        switch (replacing ? renameOver(handle_->partial, path, *replacing)
+                          : renameToFreeName(handle_->partial, path)) {
+            case CommitResult::NameTaken:
+                return CommitResult::NameTaken;
+            case CommitResult::Failed:
+                failure_ = systemReason();
+                break;
+            case CommitResult::Done:
+                // The new name must survive a power cut as the data do.
+                if (!syncFolderOf(path)) {
+                    failure_ = systemReason();
+                }
+                break;
+        }
     }
     if (::close(handle_->fd) != 0 && failure_.empty()) {
         failure_ = systemReason();
     }
     handle_.reset();
-    return failure_.empty();
+    return failure_.empty() ? CommitResult::Done : CommitResult::Failed;
 }
 
 bool OutputFile::close() {

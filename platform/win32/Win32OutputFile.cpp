@@ -1,12 +1,15 @@
 #include <windows.h>
 
+#include <cstring>
 #include <memory>
 #include <string>
 #include <utility>
+#include <vector>
 
 #include "platform/file/FilePath.h"
 #include "platform/file/OutputFile.h"
 #include "platform/win32/Utf16.h"
+#include "platform/win32/Win32FileInfo.h"
 
 namespace kelvra::platform {
 
@@ -45,11 +48,9 @@ std::wstring fullPathName(const std::wstring& name) {
 
 class OutputFile::Handle {
 public:
-    Handle(HANDLE file, std::wstring fullName, std::wstring partialName,
-           const FileIdentity& identity)
-        : h(file), name(std::move(fullName)), partial(std::move(partialName)), id(identity) {}
+    Handle(HANDLE file, std::wstring partialName, const FileIdentity& identity)
+        : h(file), partial(std::move(partialName)), id(identity) {}
     HANDLE h;
-    std::wstring name;
     std::wstring partial;
     FileIdentity id;
 };
@@ -59,9 +60,7 @@ namespace {
 // Whether `path` still leads to the file, looked at without opening its data, so nothing
 // that holds the file now stands in the way, and without following a link put there since.
 bool isStillAt(const std::wstring& path, const FileIdentity& identity) {
-    HANDLE probe = CreateFileW(
-        path.c_str(), FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-        nullptr, OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    HANDLE probe = openAttributesOnly(path);
     if (probe == INVALID_HANDLE_VALUE) {
         return false;
     }
@@ -71,50 +70,52 @@ bool isStillAt(const std::wstring& path, const FileIdentity& identity) {
     return same;
 }
 
-// A plain file on a disk with no other name: writing it, or later replacing it, touches nobody
-// else's data.
-bool soleRegularFile(HANDLE file, BY_HANDLE_FILE_INFORMATION& info) {
-    return GetFileType(file) == FILE_TYPE_DISK && GetFileInformationByHandle(file, &info) &&
-           (info.dwFileAttributes & (FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY)) ==
-               0 &&
-           info.nNumberOfLinks == 1;
+// How long a file being replaced may stay held by another program (a player that has it
+// open, a scanner or indexer looking at it) before the commit gives up.
+constexpr DWORD kReplaceRetryMs = 5000;
+constexpr DWORD kReplaceRetryStepMs = 100;
+
+// Renames the open file itself, so that no other program can open it between its last write
+// and its new name and stand in the way of the rename.
+bool renameOpenFile(HANDLE file, const std::wstring& target, bool replace) {
+    std::vector<std::uint8_t> buffer(sizeof(FILE_RENAME_INFO) + target.size() * sizeof(wchar_t));
+    auto* info = reinterpret_cast<FILE_RENAME_INFO*>(buffer.data());
+    info->ReplaceIfExists = replace ? TRUE : FALSE;
+    info->RootDirectory = nullptr;
+    info->FileNameLength = static_cast<DWORD>(target.size() * sizeof(wchar_t));
+    std::memcpy(info->FileName, target.data(), info->FileNameLength);
+    return SetFileInformationByHandle(file, FileRenameInfo, info,
+                                      static_cast<DWORD>(buffer.size())) != 0;
 }
 
-// Nothing at the name, or a file the finished download may replace. Looked at without opening
-// its data and without following a reparse point.
-// The system's words for its last error, without the closing full stop and line break.
-std::string systemReason() {
-    const DWORD error = GetLastError();
-    wchar_t* text = nullptr;
-    const DWORD length = FormatMessageW(
-        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-        nullptr, error, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
-    std::string reason =
-        length != 0 ? toUtf8(std::wstring(text, length)) : "system error " + std::to_string(error);
-    LocalFree(text);
-    while (!reason.empty() &&
-           (reason.back() == '\n' || reason.back() == '\r' || reason.back() == '.')) {
-        reason.pop_back();
-    }
-    return reason;
+bool nameTaken(DWORD error) {
+    return error == ERROR_ALREADY_EXISTS || error == ERROR_FILE_EXISTS;
 }
 
-constexpr const char* kNotPlainAtName =
-    "something other than a plain file of its own is at the name";
-
-// Why the finished download may not replace what is at the name; empty when nothing is there
-// or a file it may replace.
-std::string refusalAt(const std::wstring& path) {
-    HANDLE probe = CreateFileW(
-        path.c_str(), FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-        nullptr, OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS, nullptr);
-    if (probe == INVALID_HANDLE_VALUE) {
-        return GetLastError() == ERROR_FILE_NOT_FOUND ? std::string() : systemReason();
+CommitResult renameToFreeName(HANDLE file, const std::wstring& target) {
+    if (renameOpenFile(file, target, false)) {
+        return CommitResult::Done;
     }
-    BY_HANDLE_FILE_INFORMATION info{};
-    const bool plain = soleRegularFile(probe, info);
-    CloseHandle(probe);
-    return plain ? std::string() : kNotPlainAtName;
+    return nameTaken(GetLastError()) ? CommitResult::NameTaken : CommitResult::Failed;
+}
+
+// Replaces the file at `target` only while it is the one `replacing` stamps; a program that
+// still holds it is waited for a few seconds.
+CommitResult renameOver(HANDLE file, const std::wstring& target, const FileStamp& replacing) {
+    for (DWORD waited = 0;; waited += kReplaceRetryStepMs) {
+        if (stampOf(toUtf8(target)) != replacing) {
+            return CommitResult::NameTaken;
+        }
+        if (renameOpenFile(file, target, true)) {
+            return CommitResult::Done;
+        }
+        const DWORD error = GetLastError();
+        if ((error != ERROR_ACCESS_DENIED && error != ERROR_SHARING_VIOLATION) ||
+            waited >= kReplaceRetryMs) {
+            return CommitResult::Failed;
+        }
+        Sleep(kReplaceRetryStepMs);
+    }
 }
 
 }  // namespace
@@ -128,17 +129,19 @@ OutputFile::~OutputFile() {
 bool OutputFile::open(const std::string& name) {
     close();
     const std::wstring path = fullPathName(toUtf16(name));
-    failure_ = path.empty() ? systemReason() : refusalAt(path);
-    if (!failure_.empty()) {
+    if (path.empty()) {
+        failure_ = systemReason();
         return false;
     }
+    failure_.clear();
     const std::wstring partial = toUtf16(partialFileName(toUtf8(path)));
     // A reparse point at the name is opened itself, not followed: in a shared folder another
     // user could aim it at a file of ours. The file is emptied only once known to be a plain
     // file on a disk, so a device, pipe or link there is left as it was.
-    HANDLE file =
-        CreateFileW(partial.c_str(), GENERIC_WRITE | FILE_READ_ATTRIBUTES, 0, nullptr, OPEN_ALWAYS,
-                    FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+    // Delete access lets the commit rename the file through this handle.
+    HANDLE file = CreateFileW(partial.c_str(), GENERIC_WRITE | FILE_READ_ATTRIBUTES | DELETE, 0,
+                              nullptr, OPEN_ALWAYS,
+                              FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
     if (file == INVALID_HANDLE_VALUE) {
         failure_ = systemReason();
         return false;
@@ -154,7 +157,7 @@ bool OutputFile::open(const std::string& name) {
         CloseHandle(file);
         return false;
     }
-    handle_ = std::make_unique<Handle>(file, path, partial, FileIdentity(info));
+    handle_ = std::make_unique<Handle>(file, partial, FileIdentity(info));
     return true;
 }
 
@@ -179,26 +182,33 @@ bool OutputFile::write(const std::uint8_t* bytes, std::size_t count) {
     return true;
 }
 
-bool OutputFile::commit() {
+CommitResult OutputFile::commit(const std::string& path,
+                                const std::optional<FileStamp>& replacing) {
     if (!handle_) {
-        return false;
+        return CommitResult::Failed;
     }
     failure_.clear();
-    if (!FlushFileBuffers(handle_->h)) {
+    CommitResult result = CommitResult::Failed;
+    const std::wstring target = fullPathName(toUtf16(path));
+    if (!FlushFileBuffers(handle_->h) || target.empty()) {
         failure_ = systemReason();
+    } else if (!isStillAt(handle_->partial, handle_->id)) {
+        failure_ = "the partial file is no longer where it was written";
+    } else {
+        result = replacing ? renameOver(handle_->h, target, *replacing)
+                           : renameToFreeName(handle_->h, target);
+        if (result == CommitResult::NameTaken) {
+            return result;
+        }
+        if (result == CommitResult::Failed) {
+            failure_ = systemReason();
+        }
     }
     if (!CloseHandle(handle_->h) && failure_.empty()) {
         failure_ = systemReason();
     }
-    if (failure_.empty() && !isStillAt(handle_->partial, handle_->id)) {
-        failure_ = "the partial file is no longer where it was written";
-    }
-    if (failure_.empty() && !MoveFileExW(handle_->partial.c_str(), handle_->name.c_str(),
-                                         MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
-        failure_ = systemReason();
-    }
     handle_.reset();
-    return failure_.empty();
+    return failure_.empty() ? CommitResult::Done : CommitResult::Failed;
 }
 
 bool OutputFile::close() {

@@ -8,6 +8,7 @@
 #include <system_error>
 
 #include "download/DownloadManifest.h"
+#include "platform/file/FolderLock.h"
 
 namespace kelvra::test {
 
@@ -43,7 +44,8 @@ TempFolder::~TempFolder() {
 std::vector<std::string> TempFolder::fileNames() const {
     std::vector<std::string> names;
     for (const auto& item : std::filesystem::directory_iterator(path_)) {
-        if (item.is_regular_file() && item.path().filename() != kManifestFileName) {
+        if (item.is_regular_file() && item.path().filename() != kManifestFileName &&
+            item.path().filename() != platform::kFolderLockFileName) {
             const std::u8string name = item.path().filename().u8string();
             names.emplace_back(name.begin(), name.end());
         }

@@ -47,11 +47,36 @@ TEST(OutputFileOpen, ReplacesAFileAtTheNameOnlyWithAWholeOne) {
     // A partial file left by an earlier try is begun anew, and lands only when committed.
     ASSERT_TRUE(file.open(name.string()));
     EXPECT_TRUE(put(file, "RIFFWAVE"));
-    EXPECT_TRUE(file.commit());
+    EXPECT_EQ(file.commit(name.string(), stampOf(name.string())), CommitResult::Done);
     EXPECT_EQ(readText(name), "RIFFWAVE");
     EXPECT_FALSE(fs::exists(partial));
     EXPECT_TRUE(file.close()) << "closing a closed file";
-    EXPECT_FALSE(file.commit()) << "committing no file";
+    EXPECT_EQ(file.commit(name.string(), std::nullopt), CommitResult::Failed)
+        << "committing no file";
+}
+
+TEST(OutputFileCommit, ReplacesNothingButTheVeryFileItWasToldOf) {
+    const TempFolder folder;
+    const fs::path name = folder.file("record.wav");
+    writeText(name, "the user's recording");
+    const auto judged = stampOf(name.string());
+    ASSERT_TRUE(judged);
+
+    OutputFile file;
+    ASSERT_TRUE(file.open(name.string()));
+    EXPECT_TRUE(put(file, "RIFF"));
+    EXPECT_EQ(file.commit(name.string(), std::nullopt), CommitResult::NameTaken)
+        << "a name that had to be free";
+    EXPECT_TRUE(file.isOpen());
+    // Another program writes the judged file before the commit: it is no longer the one judged.
+    writeText(name, "the user's longer recording");
+    EXPECT_EQ(file.commit(name.string(), judged), CommitResult::NameTaken);
+    EXPECT_EQ(readText(name), "the user's longer recording");
+
+    const fs::path other = folder.file("record (2).wav");
+    EXPECT_EQ(file.commit(other.string(), std::nullopt), CommitResult::Done);
+    EXPECT_EQ(readText(other), "RIFF");
+    EXPECT_FALSE(fs::exists(folder.file("record.wav.part")));
 }
 
 template <class Case>
@@ -72,14 +97,19 @@ void PrintTo(const Occupant& occupant, std::ostream* out) {
 
 class OutputFileRefuses : public ::testing::TestWithParam<Occupant> {};
 
+// Refused at the partial file's name when opened, at the name itself when committed.
 TEST_P(OutputFileRefuses, WhatIsNotARegularFileAndLeavesItAsItWas) {
     const TempFolder folder;
     const fs::path name = folder.file("record.wav");
     GetParam().place(name, folder.path());
 
     OutputFile file;
-    EXPECT_FALSE(file.open(name.string()));
-    EXPECT_FALSE(file.isOpen());
+    if (file.open(name.string())) {
+        EXPECT_TRUE(put(file, "RIFF"));
+        EXPECT_FALSE(stampOf(name.string())) << "judged replaceable";
+        EXPECT_EQ(file.commit(name.string(), std::nullopt), CommitResult::NameTaken);
+        EXPECT_TRUE(file.close());
+    }
     EXPECT_FALSE(put(file, "RIFF"));
     GetParam().expectUntouched(name, folder.path());
 }

@@ -98,9 +98,13 @@ TEST_P(PosixOutputFileRefuses, WhatIsNotARegularFileAndLeavesItAsItWas) {
 
     OutputFile file;
     bool stuck = false;
-    EXPECT_FALSE(openWithWatchdog(file, name, stuck));
+    if (openWithWatchdog(file, name, stuck)) {
+        EXPECT_TRUE(put(file, "RIFF"));
+        EXPECT_FALSE(stampOf(name.string())) << "judged replaceable";
+        EXPECT_EQ(file.commit(name.string(), std::nullopt), CommitResult::NameTaken);
+        EXPECT_TRUE(file.close());
+    }
     EXPECT_FALSE(stuck) << "the open waited for a reader";
-    EXPECT_FALSE(file.isOpen());
     EXPECT_FALSE(put(file, "RIFF"));
     GetParam().expectUntouched(name, folder.path());
 }
@@ -167,7 +171,7 @@ TEST_P(OutputFileClose, ReportsAFileNoLongerFoundAtItsPath) {
     ASSERT_TRUE(file.open(opened));
     EXPECT_TRUE(put(file, "RIFF"));
     GetParam().apply(folder, name);
-    EXPECT_FALSE(file.commit());
+    EXPECT_EQ(file.commit(name.string(), std::nullopt), CommitResult::Failed);
     EXPECT_FALSE(fs::exists(name)) << "a file that was lost in the writing took the name";
     EXPECT_FALSE(file.isOpen());
 }

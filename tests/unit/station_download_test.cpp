@@ -167,7 +167,7 @@ TEST_F(Download, AFolderThatCannotTakeTheFileEndsTheProgram) {
     EXPECT_TRUE(driver.hasEnded(*window));
 }
 
-TEST_F(Download, RowsOfOneNameGetNumberedFilesWhileAnOlderFileIsReplaced) {
+TEST_F(Download, RowsOfOneNameGetNumberedFilesAndAnOlderFileNoManifestKnowsIsKept) {
     auto a = block(18, 42, 60, true);
     // A block whose clock was reset: three entries of one date and time.
     a.entries = {entry(5, 1, true, 7), entry(6, 1, true, 7), entry(7, 1, true, 7)};
@@ -178,10 +178,14 @@ TEST_F(Download, RowsOfOneNameGetNumberedFilesWhileAnOlderFileIsReplaced) {
     EXPECT_EQ(folder.fileNames(), (std::vector<std::string>{
                                       "5 Марта 18г 14-07-09 Запись 1 (2).wav",
                                       "5 Марта 18г 14-07-09 Запись 1 (3).wav",
+                                      "5 Марта 18г 14-07-09 Запись 1 (4).wav",
                                       "5 Марта 18г 14-07-09 Запись 1.wav",
                                   }));
+    EXPECT_EQ(file("5 Марта 18г 14-07-09 Запись 1.wav"),
+              Bytes({'o', 'l', 'd', 'e', 'r', ' ', 'f', 'i', 'l', 'e'}));
     const std::uint8_t addresses[3] = {5, 6, 7};
-    const char* const names[3] = {"5 Марта 18г 14-07-09 Запись 1.wav",
+    // The first row moves on from the kept file, past the names the other rows own.
+    const char* const names[3] = {"5 Марта 18г 14-07-09 Запись 1 (4).wav",
                                   "5 Марта 18г 14-07-09 Запись 1 (2).wav",
                                   "5 Марта 18г 14-07-09 Запись 1 (3).wav"};
     for (int line = 0; line < 3; ++line) {

@@ -10,6 +10,7 @@
 #include <fstream>
 #include <iterator>
 #include <string>
+#include <thread>
 
 #include "platform/file/AppendFile.h"
 #include "platform/file/OutputFile.h"
@@ -36,7 +37,8 @@ TEST(Win32OutputFile, RefusesADeviceAtTheNameAndWritesNoFileForIt) {
         OutputFile file;
         EXPECT_FALSE(file.open(folder.file(device).string())) << device;
         EXPECT_FALSE(put(file, "RIFF")) << device;
-        EXPECT_FALSE(file.commit()) << device;
+        EXPECT_EQ(file.commit(folder.file(device).string(), std::nullopt), CommitResult::Failed)
+            << device;
     }
     EXPECT_TRUE(fs::is_empty(folder.path()));
 }
@@ -53,7 +55,10 @@ TEST(Win32OutputFile, RefusesAReparsePointAtTheNameAndLeavesItAsItWas) {
     ASSERT_NE(attributes & FILE_ATTRIBUTE_REPARSE_POINT, 0u);
 
     OutputFile file;
-    EXPECT_FALSE(file.open(name.string()));
+    ASSERT_TRUE(file.open(name.string())) << "the partial file's name is free";
+    EXPECT_FALSE(stampOf(name.string())) << "judged replaceable";
+    EXPECT_EQ(file.commit(name.string(), std::nullopt), CommitResult::NameTaken);
+    EXPECT_TRUE(file.close());
     EXPECT_FALSE(appendLine(name.string(), "line"));
     EXPECT_EQ(sha256OfFile(name.string()), std::nullopt);
     EXPECT_EQ(readText(victim), "someone's data");
@@ -89,9 +94,32 @@ TEST(Win32OutputFile, HoldsThePartialFileForItselfUntilCommitted) {
     EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_SHARING_VIOLATION));
     EXPECT_FALSE(DeleteFileW(partial.c_str()));
     EXPECT_FALSE(MoveFileW(partial.c_str(), folder.file("elsewhere.wav").c_str()));
-    ASSERT_TRUE(file.commit());
+    ASSERT_EQ(file.commit(name.string(), std::nullopt), CommitResult::Done);
     EXPECT_EQ(readText(name), "RIFF");
     EXPECT_FALSE(fs::exists(partial));
+}
+
+// A player that has the old file open without sharing its deletion holds up its replacement
+// for a moment, not the download.
+TEST(Win32OutputFile, WaitsForAProgramThatHoldsTheFileItReplaces) {
+    const test::TempFolder folder;
+    const fs::path name = folder.file("Запись 1.wav");
+    std::ofstream(name, std::ios::binary) << "older";
+    const auto judged = stampOf(name.string());
+    ASSERT_TRUE(judged);
+    const HANDLE player = CreateFileW(name.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                      OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(player, INVALID_HANDLE_VALUE);
+    std::thread letGo([player] {
+        Sleep(500);
+        CloseHandle(player);
+    });
+    OutputFile file;
+    ASSERT_TRUE(file.open(name.string()));
+    ASSERT_TRUE(put(file, "RIFF"));
+    EXPECT_EQ(file.commit(name.string(), judged), CommitResult::Done) << file.failure();
+    letGo.join();
+    EXPECT_EQ(readText(name), "RIFF");
 }
 
 }  // namespace
