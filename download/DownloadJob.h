@@ -86,9 +86,9 @@ struct DownloadJob {
     platform::Sha256 fileHash;
     // Every record is read again after it is written, until two reads agree.
     bool verifyReads = false;
-    // The record whose failures are being counted without a record restart ending the count,
-    // and the furthest the reads of the record in progress have come, acknowledged: only
-    // getting further starts the count anew.
+    // The record whose failures are being counted, which a restart of it does not end, and
+    // the furthest the reads of the record in progress have come, acknowledged: only getting
+    // further (or a record that begins) starts the count anew.
     std::int32_t failingRecord = -1;
     std::uint64_t furthestBytes = 0;
 

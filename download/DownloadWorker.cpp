@@ -170,9 +170,7 @@ Worker::Outcome Worker::beginRecord() {
     // A record that begins, not one restarted after its failures, starts the count afresh.
     if (job_.queuePos != job_.failingRecord) {
         job_.furthestBytes = 0;
-        if (!a_.addressedReads || !b_.addressedReads) {
-            job_.retryCount = 0;
-        }
+        job_.retryCount = 0;
     }
 
     RecordInfo& row = table_[job_.currentRow];
@@ -244,14 +242,13 @@ Worker::Outcome Worker::movePair() {
             return Outcome::Ended;
         }
         std::swap(reading_, held_);
-        // A restarted record that gets further than it ever got has mended its failures.
+        // Reads that get further than they ever got, resumed or restarted, have mended the
+        // failures before: a long job survives a fault now and then, not only four in all.
         const DownloadItem& item = job_.downloadQueue[static_cast<std::size_t>(job_.queuePos)];
         const std::uint64_t reached = item.channelBytes() - a_.bytesLeft;
         if (reached > job_.furthestBytes) {
             job_.furthestBytes = reached;
-            if (job_.queuePos == job_.failingRecord) {
-                job_.retryCount = 0;
-            }
+            job_.retryCount = 0;
         }
     }
     if (a_.bytesLeft == 0) {
@@ -281,6 +278,9 @@ void Worker::goBackToTrustedPairs() {
 }
 
 Worker::Outcome Worker::completeRecord() {
+    // A read that reached the record's end mended its failures: a further read of the record
+    // begins afresh.
+    job_.failingRecord = -1;
     DownloadItem& item = job_.downloadQueue[static_cast<std::size_t>(job_.queuePos)];
     const std::string digest = job_.fileHash.hexDigest();
     if (job_.verifyReads) {
@@ -387,14 +387,10 @@ void Worker::finishJob() {
 void Worker::transferFailure() {
     DownloadItem& item = job_.downloadQueue[static_cast<std::size_t>(job_.queuePos)];
     ++item.recoveries;
-    // Blocks that all serve addressed reads count failures over the whole job. A record that is
-    // restarted counts them until its reads get further than they ever got (see movePair): a
-    // fault that comes back at the same place every time must end in a message, not restart
-    // the record for ever.
-    if ((!a_.addressedReads || !b_.addressedReads) && job_.failingRecord != job_.queuePos) {
-        job_.failingRecord = job_.queuePos;
-        job_.retryCount = 0;
-    }
+    // Failures count until the record's reads get further than they ever got (see movePair),
+    // over restarts of the record too: a fault that comes back at the same place every time
+    // must end in a message, not resume or restart the record for ever.
+    job_.failingRecord = job_.queuePos;
     job_.savedIdentity = {a_.present,      b_.present,    a_.serialNumber,
                           b_.serialNumber, a_.serialYear, b_.serialYear};
     closeBlock(a_);

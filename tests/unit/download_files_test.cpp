@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 
@@ -157,6 +158,57 @@ TEST_F(DownloadFiles, ANewSessionUnderAnOldNameIsReadAndNeverReplacesTheOldFile)
     EXPECT_EQ(DownloadManifest::load(folderText()).entries().size(), 2u);
 }
 
+TEST_F(DownloadFiles, LinesMovedOnByAnotherRecordsFileEachGetAFileOfTheirOwn) {
+    auto a = block(18, 42, 60, true);
+    a.entries = {entry(5, 1, true, 7)};
+    place(a, block(18, 43, 60, false));
+    downloadInWindow({0});
+    const Bytes earlier = samples(kName);
+
+    // Two new entries under the old one's date and time: the table names them kName and
+    // kName2, and the first moves on past the other record's file to kName2 as well.
+    backend.unplug(port(3));
+    backend.unplug(port(4));
+    auto again = block(18, 42, 60, true);
+    again.entries = {entry(6, 1, true, 7), entry(7, 1, true, 7)};
+    place(again, block(18, 43, 60, false), 5, 6);
+    ASSERT_EQ(listLines().size(), 2u);
+    closeWindow();
+
+    ASSERT_EQ(cliDownload({}, false), 0) << err;
+    EXPECT_NE(out.find("Line 1: written " + kName2), std::string::npos) << out;
+    EXPECT_NE(out.find("Line 2: written " + kName3), std::string::npos) << out;
+    EXPECT_EQ(samples(kName), earlier);
+    EXPECT_TRUE(samples(kName2) == test::expectedSampleData({&setupA, 6}, {}, 0, kChannelBytes));
+    EXPECT_TRUE(samples(kName3) == test::expectedSampleData({&setupA, 7}, {}, 0, kChannelBytes));
+}
+
+TEST_F(DownloadFiles, AFileOfOtherBlocksWithTheSameEntryIsKept) {
+    auto a = block(18, 42, 60, true);
+    a.entries = {entry(5, 1, true, 7)};
+    auto b = block(18, 43, 60, false);
+    b.entries = {entry(9, 1, false, 7)};
+    place(a, b);
+    downloadInWindow({0});
+    const Bytes earlier = samples(kName);
+
+    // Another pair of blocks, whose entry has the same time, number, length and bytes.
+    backend.unplug(port(3));
+    backend.unplug(port(4));
+    auto otherA = block(18, 44, 60, true);
+    otherA.entries = a.entries;
+    auto otherB = block(18, 45, 60, false);
+    otherB.entries = b.entries;
+    place(otherA, otherB, 5, 6);
+    closeWindow();
+
+    ASSERT_EQ(cliDownload({}, true), 0) << err;
+    EXPECT_NE(out.find("Line 1: written " + kName2), std::string::npos) << out;
+    EXPECT_EQ(samples(kName), earlier) << "the other blocks' recording was replaced";
+    EXPECT_TRUE(samples(kName2) ==
+                test::expectedSampleData({&setupA, 5}, {&setupB, 9}, 0, kChannelBytes));
+}
+
 TEST_F(DownloadFiles, AnInterruptedRedownloadLeavesTheCompleteFileAndNamesThePartialOne) {
     auto a = block(18, 42, 60, true);
     a.entries = {entry(5, 1, true, 7, 8000, 3)};
@@ -311,6 +363,22 @@ TEST_F(DownloadFiles, CheckedReadsEndByteExactWhenABitArrivedFlipped) {
     ASSERT_EQ(cliDownload({}, false, true), 0) << err;
     EXPECT_TRUE(samples(kName) == expected);
     EXPECT_EQ(cli([&] { return cli::runVerify(folderText(), false); }), 0) << out;
+
+    // A second read that differs from the first confirms nothing: a third one decides.
+    flip.afterSectors = 32 + 10;  // the record has 32 sectors
+    backend.armLineFault(port(3), flip);
+    takeReceived(3);
+    ASSERT_EQ(cliDownload({}, false, true), 0) << err;
+    EXPECT_TRUE(samples(kName) == expected);
+    const Bytes sent = takeReceived(3);
+    const Bytes fromTheStart{0x13, 5, 0, 0, 0};
+    int reads = 0;
+    for (auto at = sent.begin();
+         (at = std::search(at, sent.end(), fromTheStart.begin(), fromTheStart.end())) != sent.end();
+         ++at) {
+        ++reads;
+    }
+    EXPECT_EQ(reads, 3);
 }
 
 TEST_F(DownloadFiles, EveryRecordOfFullBlocksIsListedAndReadInSeveralJobs) {

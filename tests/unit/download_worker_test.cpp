@@ -46,7 +46,7 @@ public:
 // the worker itself; the blocks' replies are scripted before each run.
 class WorkerOnScriptedPorts : public ::testing::Test {
 protected:
-    void setUpJob(bool batches, std::uint32_t sectors) {
+    void setUpJob(bool batches, std::uint32_t sectors, bool withB = true) {
         sectors_ = sectors;
         for (CBlockPort* slot : {&slotA, &slotB}) {
             slot->addressedReads = true;
@@ -55,7 +55,7 @@ protected:
             slot->present = true;
         }
         table[0].addrA = 5;
-        table[0].addrB = 9;
+        table[0].addrB = withB ? 9 : kNoCopy;
         table[0].recordNo = 1;
         table[0].month = 3;
         table[0].sampleRate = static_cast<std::uint16_t>(sectors * kSector / 2);
@@ -100,11 +100,11 @@ protected:
         return Bytes(file.begin() + static_cast<long>(kWavHeaderSize), file.end());
     }
 
-    Bytes expectedData(std::uint32_t sectors) const {
+    Bytes expectedData(std::uint32_t sectors, bool withB = true) const {
         Bytes frames;
         for (std::uint32_t s = 0; s < sectors; ++s) {
             const Bytes a = sectorOf(1, s);
-            const Bytes b = sectorOf(2, s);
+            const Bytes b = withB ? sectorOf(2, s) : Bytes(kSector, 0);
             for (std::uint32_t k = 0; k < kSector; k += 2) {
                 frames.insert(frames.end(), {a[k], a[k + 1], b[k], b[k + 1]});
             }
@@ -225,11 +225,16 @@ TEST_F(WorkerOnScriptedPorts, AnAcknowledgementPushedBackByAStrayByteFailsTheNex
 TEST_F(WorkerOnScriptedPorts, ASectorDuringWhichTheDriverSawLineErrorsIsReadAgain) {
     setUpJob(false, 2);
     plugIn();
+    // The whole record arrives, each sector when it is asked for: only the driver's count
+    // tells that sector 0 came in damaged.
     portA->feed(reply(1, 0, 1));
     portA->lineErrorAfter(300);  // inside sector 0
+    portA->feedLate(reply(1, 1, 1));
     portB->feed(reply(2, 0, 1));
+    portB->feedLate(reply(2, 1, 1));
     run();
     ASSERT_TRUE(host.recoveryTimer);
+    EXPECT_FALSE(host.finished);
     EXPECT_TRUE(fileData().empty());
     EXPECT_EQ(slotA.sectorIndex, 0u);
 
@@ -240,6 +245,50 @@ TEST_F(WorkerOnScriptedPorts, ASectorDuringWhichTheDriverSawLineErrorsIsReadAgai
     portB->feedLate(reply(2, 1, 1));
     run();
     EXPECT_TRUE(host.finished);
+    EXPECT_TRUE(fileData() == expectedData(2));
+}
+
+TEST_F(WorkerOnScriptedPorts, ABlockAloneInTheRecordReachesTheFileOnlyWithItsBatchAcknowledged) {
+    // The other slot's silent sectors settle at every pair; the batch is still unconfirmed.
+    setUpJob(true, 4, false);
+    plugIn();
+    Bytes brokenA = reply(1, 0, 4);
+    brokenA.erase(brokenA.begin() + kSector + 100);  // inside sector 1 of the batch
+    portA->feed(brokenA);
+    run();
+    ASSERT_TRUE(host.recoveryTimer);
+
+    plugIn();
+    portA->feed(reply(1, slotA.sectorIndex, 4 - slotA.sectorIndex));
+    run();
+    EXPECT_TRUE(host.finished);
+    EXPECT_TRUE(fileData() == expectedData(4, false)) << "a misaligned sector reached the file";
+}
+
+TEST_F(WorkerOnScriptedPorts, EachCheckedReadOfARecordCountsItsFailuresAfresh) {
+    setUpJob(false, 2);
+    job.verifyReads = true;
+    const auto feed = [&](std::uint32_t sectors) {
+        plugIn();
+        portA->feed(reply(1, 0, 1));
+        portB->feed(reply(2, 0, 1));
+        if (sectors == 2) {
+            portA->feedLate(reply(1, 1, 1));
+            portB->feedLate(reply(2, 1, 1));
+        }
+        run();
+    };
+    feed(1);  // the first read fails at sector 1
+    ASSERT_TRUE(host.recoveryTimer);
+    feed(2);  // it ends, and the second read fails at once
+    ASSERT_EQ(job.downloadQueue[0].readHashes.size(), 1u);
+    ASSERT_EQ(job.retryCount, 1);
+    feed(1);  // the second read gets further than it ever got, and fails at sector 1
+    EXPECT_EQ(job.retryCount, 1) << "the first read's progress was held against the second";
+    host.recoveryTimer = false;
+    feed(2);
+    EXPECT_TRUE(host.finished);
+    EXPECT_FALSE(host.recoveryTimer);
     EXPECT_TRUE(fileData() == expectedData(2));
 }
 

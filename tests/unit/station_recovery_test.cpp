@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <ostream>
 
 #include "download/WavFormat.h"
 #include "tests/support/StationFixture.h"
@@ -86,7 +87,7 @@ TEST_F(Recovery, AddressedBlocksResumeWhereTheyStopped) {
     takeReceived(3);
     takeReceived(4);
     recoveryTick();
-    EXPECT_EQ(window->download().job().retryCount, 1);
+    EXPECT_EQ(window->download().job().retryCount, 0) << "reads past the loss forget it";
     EXPECT_FALSE(window->download().job().recoveryPending);
     expectBothFilesWhole({&setupA, 5}, {&setupB, 9});
     // Both blocks were asked again from the same sector, with a fresh batch.
@@ -251,6 +252,115 @@ TEST_F(Recovery, ABlockInTheEmptySlotFailsTheOccupancyTest) {
     EXPECT_EQ(window->download().job().retryCount, 2);
     EXPECT_TRUE(window->download().job().recoveryPending);
 }
+
+// A long record in each read mode. Resumed reads go on from the first pair not yet written,
+// so a fault there is mended once the reads pass it; a restarted record is read from its
+// start, so each fault must strike further in than the one before.
+struct CountMode {
+    const char* name;
+    int firmware;
+    std::uint32_t channelBytes;
+    bool restarts;
+};
+void PrintTo(const CountMode& mode, std::ostream* out) {
+    *out << mode.name;
+}
+
+class RecoveryCount : public Recovery, public ::testing::WithParamInterface<CountMode> {
+protected:
+    void placeOneRecord() {
+        setupA = block(18, 42, GetParam().firmware, true);
+        setupA.entries = {entry(5, 1, true, 7, kRate, 10)};
+        setupB = block(18, 43, GetParam().firmware, false);
+        setupB.entries = {entry(9, 1, false, 7, kRate, 10)};
+        addBlock(3, setupA);
+        addBlock(4, setupB);
+        start();
+        tick();
+    }
+
+    void download() {
+        ASSERT_TRUE(driver.clickLine(*window, IDC_RECORD_LIST, 0));
+        ASSERT_TRUE(driver.click(*window, IDC_READ_SELECTED));
+        ASSERT_TRUE(driver.runUntilWorkersEnd());
+    }
+
+    const DownloadJob& job() { return window->download().job(); }
+};
+
+TEST_P(RecoveryCount, ALongJobSurvivesEveryFaultThatIsMended) {
+    // Seven faults, more than the tries of one incident: block B away for 35 s, whose waiting
+    // ticks count too, block A's reply cut short, then five short losses of block B.
+    const CountMode mode = GetParam();
+    const auto sectorsBefore = [&](std::uint32_t fault) {
+        return mode.restarts ? 40 * (fault + 1) : 50;
+    };
+    placeOneRecord();
+    unplugAfter(4, sectorsBefore(0), 35000);
+    download();
+    for (int waiting : {2, 3, 4}) {
+        recoveryTick();
+        ASSERT_EQ(job().retryCount, waiting);
+    }
+    for (std::uint32_t fault = 1; fault < 7; ++fault) {
+        if (fault == 1) {
+            blocksim::LineFault cut;
+            cut.kind = blocksim::LineFault::Kind::Cut;
+            cut.afterSectors = sectorsBefore(fault);
+            backend.armLineFault(port(3), cut);
+        } else {
+            unplugAfter(4, sectorsBefore(fault), 3000);
+        }
+        recoveryTick();
+        ASSERT_TRUE(driver.messageBoxes().empty()) << "gave up at fault " << fault;
+        ASSERT_TRUE(job().recoveryPending) << "fault " << fault << " did not strike";
+        EXPECT_EQ(job().retryCount, 1) << "fault " << fault;
+    }
+    recoveryTick();
+    EXPECT_TRUE(driver.messageBoxes().empty());
+    ASSERT_FALSE(job().recoveryPending);
+    EXPECT_EQ(job().downloadQueue[0].recoveries, 7);
+    const Bytes data = test::readFileBytes(folder.file(kFirstFile));
+    ASSERT_EQ(data.size(), kWavHeaderSize + 2 * mode.channelBytes);
+    EXPECT_TRUE(Bytes(data.begin() + kWavHeaderSize, data.end()) ==
+                test::expectedSampleData({&setupA, 5}, {&setupB, 9}, 0, mode.channelBytes));
+}
+
+TEST_P(RecoveryCount, AFaultAtTheSamePlaceEveryTimeGivesUpAfterFiveFailures) {
+    // Block A's reply is cut short in one sector of the record on every try: the pairs before
+    // it are read again, but the reads never get further.
+    constexpr std::uint32_t kFaultySector = 70;  // inside a batch
+    placeOneRecord();
+    const auto cutTheSameSector = [&] {
+        blocksim::LineFault cut;
+        cut.kind = blocksim::LineFault::Kind::Cut;
+        cut.afterSectors = kFaultySector - (GetParam().restarts ? 0 : window->slotA.sectorIndex);
+        backend.armLineFault(port(3), cut);
+    };
+    cutTheSameSector();
+    download();
+    for (int failures = 1; failures < 5; ++failures) {
+        ASSERT_TRUE(job().recoveryPending);
+        EXPECT_EQ(job().retryCount, failures);
+        cutTheSameSector();
+        recoveryTick();
+        ASSERT_TRUE(driver.messageBoxes().empty()) << "gave up after " << failures;
+    }
+    EXPECT_EQ(job().retryCount, 5);
+    recoveryTick();
+    ASSERT_EQ(driver.messageBoxes().size(), 1u);
+    EXPECT_EQ(driver.messageBoxes()[0].text, "Unable to read communication port");
+    EXPECT_EQ(job().downloadQueue[0].recoveries, 5);
+    EXPECT_FALSE(std::filesystem::exists(folder.file(kFirstFile)));
+}
+
+INSTANTIATE_TEST_SUITE_P(Modes, RecoveryCount,
+                         ::testing::Values(CountMode{"Batches", 60, kRate * 10 * 2, false},
+                                           CountMode{"SingleSectors", 31, 21333 * 120 * 2, false},
+                                           CountMode{"BasicStream", 70, kRate * 10 * 2, true}),
+                         [](const ::testing::TestParamInfo<CountMode>& tested) {
+                             return std::string(tested.param.name);
+                         });
 
 }  // namespace
 }  // namespace kelvra
