@@ -166,7 +166,7 @@ TEST_F(DownloadFiles, LinesMovedOnByAnotherRecordsFileEachGetAFileOfTheirOwn) {
     const Bytes earlier = samples(kName);
 
     // Two new entries under the old one's date and time: the table names them kName and
-    // kName2, and the first moves on past the other record's file to kName2 as well.
+    // kName2, and the first moves on past the other record's file and the second's name.
     backend.unplug(port(3));
     backend.unplug(port(4));
     auto again = block(18, 42, 60, true);
@@ -176,11 +176,11 @@ TEST_F(DownloadFiles, LinesMovedOnByAnotherRecordsFileEachGetAFileOfTheirOwn) {
     closeWindow();
 
     ASSERT_EQ(cliDownload({}, false), 0) << err;
-    EXPECT_NE(out.find("Line 1: written " + kName2), std::string::npos) << out;
-    EXPECT_NE(out.find("Line 2: written " + kName3), std::string::npos) << out;
+    EXPECT_NE(out.find("Line 1: written " + kName3), std::string::npos) << out;
+    EXPECT_NE(out.find("Line 2: written " + kName2), std::string::npos) << out;
     EXPECT_EQ(samples(kName), earlier);
-    EXPECT_TRUE(samples(kName2) == test::expectedSampleData({&setupA, 6}, {}, 0, kChannelBytes));
-    EXPECT_TRUE(samples(kName3) == test::expectedSampleData({&setupA, 7}, {}, 0, kChannelBytes));
+    EXPECT_TRUE(samples(kName3) == test::expectedSampleData({&setupA, 6}, {}, 0, kChannelBytes));
+    EXPECT_TRUE(samples(kName2) == test::expectedSampleData({&setupA, 7}, {}, 0, kChannelBytes));
 }
 
 TEST_F(DownloadFiles, AFileOfOtherBlocksWithTheSameEntryIsKept) {
@@ -203,10 +203,43 @@ TEST_F(DownloadFiles, AFileOfOtherBlocksWithTheSameEntryIsKept) {
     closeWindow();
 
     ASSERT_EQ(cliDownload({}, true), 0) << err;
-    EXPECT_NE(out.find("Line 1: written " + kName2), std::string::npos) << out;
+    EXPECT_NE(out.find("Line 1: written " + kName2 + " (" + kName + " holds another record)"),
+              std::string::npos)
+        << out;
     EXPECT_EQ(samples(kName), earlier) << "the other blocks' recording was replaced";
     EXPECT_TRUE(samples(kName2) ==
                 test::expectedSampleData({&setupA, 5}, {&setupB, 9}, 0, kChannelBytes));
+}
+
+TEST_F(DownloadFiles, AFileNoManifestKnowsAndAFileOfMoreCopiesAreNeverReplaced) {
+    auto a = block(18, 42, 60, true);
+    a.entries = {entry(5, 1, true, 7)};
+    auto b = block(18, 43, 60, false);
+    b.entries = {entry(9, 1, false, 7)};
+    place(a, b);
+    closeWindow();
+    std::ofstream(folder.file(kName), std::ios::binary) << "the user's own file";
+    ASSERT_EQ(cliDownload({}, false), 0) << err;
+    EXPECT_NE(out.find("Line 1: written " + kName2 + " (" + kName + " is not in " +
+                       kManifestFileName + " and was kept)"),
+              std::string::npos)
+        << out;
+    const Bytes stereo = samples(kName2);
+    EXPECT_TRUE(stereo == test::expectedSampleData({&setupA, 5}, {&setupB, 9}, 0, kChannelBytes));
+
+    // Block B is away: its read holds block A's copy alone, and the stereo file stays.
+    backend.unplug(port(4));
+    ASSERT_EQ(cliDownload({}, false), 0) << err;
+    EXPECT_NE(out.find("Line 1: written " + kName3), std::string::npos) << out;
+    const std::string own = "the user's own file";
+    EXPECT_TRUE(test::readFileBytes(folder.file(kName)) == Bytes(own.begin(), own.end()));
+    EXPECT_EQ(samples(kName2), stereo) << "block B's channel was replaced by silence";
+    EXPECT_TRUE(samples(kName3) == test::expectedSampleData({&setupA, 5}, {}, 0, kChannelBytes));
+
+    // A read with every copy the file holds may replace it.
+    addBlock(6, b);
+    ASSERT_EQ(cliDownload({}, false), 0) << err;
+    EXPECT_NE(out.find("Line 1: written " + kName2), std::string::npos) << out;
 }
 
 TEST_F(DownloadFiles, AnInterruptedRedownloadLeavesTheCompleteFileAndNamesThePartialOne) {
