@@ -34,17 +34,28 @@ bool mayWriteAt(const std::string& folder, const DownloadManifest& manifest,
 
 std::vector<DownloadItem> placeFiles(DownloadJob& job, const RecordInfo* table,
                                      const std::string& folder, const DownloadManifest& manifest,
-                                     bool skipExisting) {
+                                     bool skipExisting, const ContentConfirmation& confirmContent) {
     std::vector<DownloadItem> skipped;
     std::set<std::string> claimed;
     dropQueued(job, [&](DownloadItem& item) {
         if (skipExisting) {
-            if (auto file = intactFileOf(folder, manifest, item.identity)) {
+            // A file the manifest gives to this record but whose content is not the record's
+            // holds another recording: it is kept, as if this job had claimed it.
+            std::vector<std::string> refuted;
+            const auto confirmed = [&](const std::string& name) {
+                if (!confirmContent || confirmContent(item, name)) {
+                    return true;
+                }
+                refuted.push_back(name);
+                return false;
+            };
+            if (auto file = intactFileOf(folder, manifest, item.identity, confirmed)) {
                 item.fileName = std::move(*file);
                 claimed.insert(item.fileName);
                 skipped.push_back(item);
                 return true;
             }
+            claimed.insert(refuted.begin(), refuted.end());
         }
         const std::string plain = wavFileName(table[item.row]);
         while (!mayWriteAt(folder, manifest, claimed, item.fileName, item.identity)) {
