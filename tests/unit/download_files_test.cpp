@@ -436,9 +436,18 @@ TEST_P(ContentProof, ASameDirectoryWithOtherSamplesIsNeitherClearedNorSkipped) {
                   "");
     }
 
-    // The first recording back: its file holds its samples, and the clear goes ahead.
+    // The first recording back: its file holds its samples, and the clear goes ahead once a
+    // sample arrives whole.
     unplugBoth(5);
     serve(7, 0);
+    blocksim::LineFault cut;
+    cut.kind = blocksim::LineFault::Kind::Cut;
+    // Past the sector that refutes the newer file, which is looked at first.
+    cut.afterSectors = wholeRecordsOnly ? 0 : 1;
+    backend.armLineFault(port(7), cut);
+    EXPECT_EQ(guardedClear(), 1);
+    EXPECT_NE(err.find("block A's sector 0 could not be read"), std::string::npos) << err;
+    EXPECT_FALSE(sentAny(7, 0x04));
     EXPECT_EQ(guardedClear(), 0) << err;
     EXPECT_TRUE(sentAny(7, 0x04));
     EXPECT_TRUE(sentAny(8, 0x04));
