@@ -11,15 +11,15 @@ namespace kelvra {
 // What comparing a record as the blocks hold it now with a file found.
 enum class ContentMatch {
     Same,        // every byte compared agrees
-    Different,   // a byte compared, or the file's length, does not
+    Different,   // a byte compared does not
     Unreadable,  // a block did not deliver a sector asked for, or the file could not be read
     NotSampled,  // a block that streams only whole records was not asked to stream one
 };
 
 struct ContentCheck {
     ContentMatch match = ContentMatch::Same;
-    // Where it was decided when not Same: the slot ('A' or 'B'; 0 for the file's length) and
-    // the sector of that block's copy.
+    // Where it was decided when not Same: the slot ('A' or 'B'; 0 for the file) and the
+    // sector of that block's copy.
     char slot = 0;
     std::uint64_t sector = 0;
 };
