@@ -7,8 +7,10 @@
 #include <exception>
 #include <filesystem>
 
+#include "download/ContentSample.h"
 #include "download/DownloadManifest.h"
 #include "platform/dialog/WorkerThread.h"
+#include "platform/file/FilePath.h"
 #include "platform/headless/DialogDriver.h"
 #include "resources/KelvraResources.h"
 #include "tests/support/ExpectedWav.h"
@@ -88,6 +90,26 @@ std::string verifyFiles(const blocksim::Scenario& scenario, const test::TempFold
     return {};
 }
 
+// Compares every record of the finished job with its file, as a guarded clear does before it
+// trusts the file; `elapsedSeconds` tells the time taken so far.
+template <typename Elapsed>
+std::string timeContentChecks(CMainDlg& window, const std::string& folder, Elapsed elapsedSeconds,
+                              RunResult& result) {
+    const DownloadJob& job = window.download().job();
+    const double start = elapsedSeconds();
+    for (int i = 0; i < job.queueLength; ++i) {
+        const DownloadItem& item = job.downloadQueue[static_cast<std::size_t>(i)];
+        const ContentCheck check = compareContent(
+            window.slotA, window.slotB, item, platform::pathInFolder(folder, item.fileName), true);
+        if (check.match != ContentMatch::Same) {
+            return item.fileName + ": " + describeContentCheck(check);
+        }
+    }
+    result.contentCheckSeconds =
+        (elapsedSeconds() - start) / static_cast<double>(std::max(job.queueLength, 1));
+    return {};
+}
+
 // The job as runDownloadJob() runs it, with the blocks in this process: only the virtual time
 // that the simulated lines, adapters and time-outs took counts as wall time.
 std::string runInProcess(const RunSetup& run, const blocksim::Scenario& scenario,
@@ -139,7 +161,8 @@ std::string runInProcess(const RunSetup& run, const blocksim::Scenario& scenario
     if (window.download().job().recoveryPending || !driver.messageBoxes().empty()) {
         return finish("the transfer failed");
     }
-    return finish({});
+    return finish(timeContentChecks(
+        window, folder, [&] { return static_cast<double>(clock.nowUs()) / 1e6; }, result));
 }
 
 }  // namespace
@@ -213,6 +236,14 @@ RunResult runDownloadJob(const RunSetup& run) {
         if (station.window().download().job().recoveryPending ||
             !station.driver().messageBoxes().empty()) {
             result.failure = "the transfer failed";
+            return result;
+        }
+        const auto sinceStart = [start] {
+            return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+        };
+        result.failure =
+            timeContentChecks(station.window(), folder.path().string(), sinceStart, result);
+        if (!result.failure.empty()) {
             return result;
         }
     } catch (const std::exception& error) {

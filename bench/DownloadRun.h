@@ -36,10 +36,14 @@ struct RunResult {
     double simulatorCpuSeconds = 0;
     long baselineRssKb = 0;  // peak resident memory before the job
     long peakRssKb = 0;      // peak resident memory by the end of the job
+    // What comparing a record's content on the blocks with its file costs, per record, before a
+    // guarded clear or a skip trusts the file: a sample by address, or the whole basic stream.
+    double contentCheckSeconds = 0;
 };
 
 // Serves two paced simulated blocks, downloads all their records through the main window and
-// checks every file byte for byte (after the measurement).
+// checks every file byte for byte (after the measurement); then times the content check of
+// every record against its file.
 RunResult runDownloadJob(const RunSetup& run);
 
 }  // namespace kelvra::bench

@@ -1,7 +1,9 @@
 #include "cli/CliStation.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <string>
+#include <vector>
 
 #include "cli/ExitStatus.h"
 #include "download/DownloadSession.h"
@@ -32,6 +34,20 @@ bool CliStation::readTable() {
     for (int i = 0; i < rowCount_; ++i) {
         recordTable[static_cast<std::size_t>(i)] = read.table.row(i);
     }
+    return true;
+}
+
+bool CliStation::readTableTwice(bool& steady) {
+    steady = false;
+    if (!readTable()) {
+        return false;
+    }
+    const std::vector<RecordInfo> first(recordTable.begin(), recordTable.begin() + rowCount_);
+    if (!readTable()) {
+        return false;
+    }
+    steady = std::equal(first.begin(), first.end(), recordTable.begin(),
+                        recordTable.begin() + rowCount_);
     return true;
 }
 

@@ -28,6 +28,9 @@ public:
     bool anyBlock() const { return slotA.present || slotB.present; }
     // Both directories into the record table. False after a fatal link error.
     bool readTable();
+    // Both directories twice; `steady` tells whether the second read gave the rows of the
+    // first. False after a fatal link error.
+    bool readTableTwice(bool& steady);
     int rowCount() const { return rowCount_; }
     // Ticks of the window's one-second timer, while a download waits for its blocks.
     void tick() { monitor_.tick(); }

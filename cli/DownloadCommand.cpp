@@ -12,6 +12,7 @@
 #include "cli/Commands.h"
 #include "cli/ExitStatus.h"
 #include "cli/RecordText.h"
+#include "download/ContentSample.h"
 #include "download/DownloadQueue.h"
 #include "link/Messages.h"
 #include "platform/console/Console.h"
@@ -173,7 +174,24 @@ bool runJob(CliStation& station, const DownloadRequest& request, const std::vect
         report.failed(line, "", messages::kRecordTooLong);
     }
     session.checkReads(request.verify);
-    for (const DownloadItem& item : session.placeFiles(request.folder, request.skipExisting)) {
+    // The manifest and the hash tell what a file holds, not that it is what the blocks hold
+    // now: a block cleared and recording again can list the same directory. A block that
+    // streams only whole records is taken at its directory's word.
+    const auto holdsRecord = [&](const DownloadItem& item, const std::string& file) {
+        const ContentCheck check =
+            compareContent(station.slotA, station.slotB, item,
+                           platform::pathInFolder(request.folder, file), false);
+        if (check.match == ContentMatch::Same || check.match == ContentMatch::NotSampled) {
+            return true;
+        }
+        std::fprintf(stderr,
+                     "Line %d: %s does not hold what the blocks hold now (%s): the record is "
+                     "read again\n",
+                     item.row + 1, file.c_str(), describeContentCheck(check).c_str());
+        return false;
+    };
+    for (const DownloadItem& item :
+         session.placeFiles(request.folder, request.skipExisting, holdsRecord)) {
         report.skipped(item.row, item.fileName);
     }
     for (const std::string& line : session.unreadableManifestLines()) {

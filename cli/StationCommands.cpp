@@ -6,11 +6,13 @@
 #include "cli/Commands.h"
 #include "cli/ExitStatus.h"
 #include "cli/RecordText.h"
+#include "download/ContentSample.h"
 #include "download/DownloadManifest.h"
 #include "download/DownloadQueue.h"
 #include "download/WavFormat.h"
 #include "link/LinkExchanges.h"
 #include "link/Messages.h"
+#include "platform/file/FilePath.h"
 #include "platform/json/JsonWriter.h"
 #include "records/RecordListLine.h"
 
@@ -73,8 +75,10 @@ int runClock(platform::SerialBackend& backend, platform::Clock& clock) {
 namespace {
 
 // Whether every record of the blocks present has an intact file in `folder` that its manifest
-// attributes to the record, with the copies of those blocks. Lists those that have none.
-bool everyRecordDownloaded(const CliStation& station, const std::string& folder) {
+// attributes to the record, with the copies of those blocks, and that holds what the blocks
+// hold: the same directory can come back after a clear with other recordings behind it. Lists
+// those that have none.
+bool everyRecordDownloaded(CliStation& station, const std::string& folder) {
     const DownloadManifest manifest = DownloadManifest::load(folder);
     for (const std::string& line : manifest.unreadable()) {
         std::fprintf(stderr, "%s\n", line.c_str());
@@ -83,20 +87,34 @@ bool everyRecordDownloaded(const CliStation& station, const std::string& folder)
         tableFileNames(station.recordTable.data(), station.rowCount());
     int missing = 0;
     for (int i = 0; i < station.rowCount(); ++i) {
-        const RecordInfo& row = station.recordTable[static_cast<std::size_t>(i)];
-        const RecordIdentity wanted =
-            identityOf(row, station.slotA, station.slotA.present && row.addrA != kNoCopy,
-                       station.slotB, station.slotB.present && row.addrB != kNoCopy);
-        if (!intactFileOf(folder, manifest, wanted)) {
+        const DownloadItem item = itemFor(station.recordTable[static_cast<std::size_t>(i)], i,
+                                          station.slotA, station.slotB);
+        std::string refuted;
+        const auto holdsRecord = [&](const std::string& file) {
+            const ContentCheck check = compareContent(station.slotA, station.slotB, item,
+                                                      platform::pathInFolder(folder, file), true);
+            if (check.match == ContentMatch::Same) {
+                return true;
+            }
+            refuted = file + " (" + describeContentCheck(check) + ")";
+            return false;
+        };
+        if (intactFileOf(folder, manifest, item.identity, holdsRecord)) {
+            continue;
+        }
+        if (refuted.empty()) {
             std::fprintf(stderr, "Line %d: %s is not in %s\n", i + 1,
                          names[static_cast<std::size_t>(i)].c_str(), folder.c_str());
-            ++missing;
+        } else {
+            std::fprintf(stderr, "Line %d: %s does not hold what the blocks hold: %s\n", i + 1,
+                         names[static_cast<std::size_t>(i)].c_str(), refuted.c_str());
         }
+        ++missing;
     }
     if (missing > 0) {
         std::fprintf(stderr,
                      "Nothing was cleared: %d of %d records have no intact file in %s that its "
-                     "%s attributes to them\n",
+                     "%s attributes to them and that holds their samples\n",
                      missing, station.rowCount(), folder.c_str(), kManifestFileName);
     }
     return missing == 0;
@@ -118,11 +136,25 @@ int runClear(platform::SerialBackend& backend, platform::Clock& clock, bool conf
         return kExitUsage;
     }
     CliStation station(backend, clock);
-    if (const int status = openStation(station, !downloadedTo.empty()); status != kExitDone) {
+    if (const int status = openStation(station, false); status != kExitDone) {
         return status;
     }
-    if (!downloadedTo.empty() && !everyRecordDownloaded(station, downloadedTo)) {
-        return kExitFailed;
+    if (!downloadedTo.empty()) {
+        // The link has no checksum: one spoiled count byte would hide records from the guard.
+        // The directories count only when a second read gives the same rows.
+        bool steady = false;
+        if (!station.readTableTwice(steady)) {
+            return linkFailure(station);
+        }
+        if (!steady) {
+            std::fprintf(stderr,
+                         "Nothing was cleared: the blocks' directories read differently twice "
+                         "(a disturbed line?); try again\n");
+            return kExitFailed;
+        }
+        if (!everyRecordDownloaded(station, downloadedTo)) {
+            return kExitFailed;
+        }
     }
     // Both blocks are told before either answer is awaited, as the window does.
     bool lastWritten = true;

@@ -102,7 +102,8 @@ int main(int argc, char** argv) {
     download->add_flag("--skip-existing", request.skipExisting,
                        "Skip a line whose record the folder's manifest holds intact: a file\n"
                        "written from this very record, with every block's copy, whose hash\n"
-                       "still matches");
+                       "still matches and whose first and last sectors are what the blocks\n"
+                       "hold now (not sampled from blocks that stream only whole records)");
     download->add_flag("--verify", request.verify,
                        "Read every record again after writing it, until two reads agree (at\n"
                        "most four): the link has no checksum. Takes about twice as long");
@@ -128,9 +129,12 @@ int main(int argc, char** argv) {
         app.add_subcommand("clear", "Erases every record of both blocks, as the window's button.");
     clear->add_flag("--yes", clearConfirmed, "Confirms the erasure");
     clear->add_option("--if-downloaded-to", clearGuard,
-                      "Only if every record of the blocks has an intact file in this folder\n"
-                      "that its manifest attributes to the record; otherwise nothing is sent,\n"
-                      "the records without one are listed, and the exit status is 1");
+                      "Only if the blocks' directories read the same twice and every record\n"
+                      "has an intact file in this folder that its manifest attributes to the\n"
+                      "record and whose samples are what the blocks hold (first and last\n"
+                      "sectors; whole records from blocks that stream only whole records);\n"
+                      "otherwise nothing is sent, the records without one are listed, and\n"
+                      "the exit status is 1");
     clear->callback(
         [&] { run = [&] { return runClear(backend, clock, clearConfirmed, clearGuard); }; });
 

@@ -187,9 +187,11 @@ FileCheck checkFile(const std::string& folder, const ManifestEntry& entry) {
 }
 
 std::optional<std::string> intactFileOf(const std::string& folder, const DownloadManifest& manifest,
-                                        const RecordIdentity& wanted) {
+                                        const RecordIdentity& wanted,
+                                        const std::function<bool(const std::string&)>& accept) {
     for (const auto& [name, entry] : manifest.entries()) {
-        if (holdsAllOf(entry.record, wanted) && checkFile(folder, entry) == FileCheck::Ok) {
+        if (holdsAllOf(entry.record, wanted) && checkFile(folder, entry) == FileCheck::Ok &&
+            (!accept || accept(name))) {
             return name;
         }
     }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <optional>
 #include <string>
@@ -51,9 +52,11 @@ private:
 };
 
 // The file that the manifest attributes to a record with all the copies `wanted` reads, whose
-// bytes still have the hash it noted; nothing when there is none.
-std::optional<std::string> intactFileOf(const std::string& folder, const DownloadManifest& manifest,
-                                        const RecordIdentity& wanted);
+// bytes still have the hash it noted, and that `accept` (when given) takes as that record's;
+// nothing when there is none.
+std::optional<std::string> intactFileOf(
+    const std::string& folder, const DownloadManifest& manifest, const RecordIdentity& wanted,
+    const std::function<bool(const std::string& file)>& accept = {});
 
 // What a file of the folder holds as far as its manifest entry and its bytes tell.
 enum class FileCheck { Ok, Changed, Missing };

@@ -37,6 +37,22 @@ std::vector<std::string> tableFileNames(const RecordInfo* table, int rowCount) {
     return names;
 }
 
+DownloadItem itemFor(const RecordInfo& row, int line, const CBlockPort& slotA,
+                     const CBlockPort& slotB) {
+    DownloadItem item;
+    item.useA = slotA.present && row.addrA != kNoCopy;
+    item.useB = slotB.present && row.addrB != kNoCopy;
+    item.addrA = item.useA ? row.addrA : kNoCopy;
+    item.addrB = item.useB ? row.addrB : kNoCopy;
+    item.sampleRate = row.sampleRate;
+    item.duration = row.duration;
+    item.recordIndex = row.recordNo - 1;
+    item.row = line;
+    item.swapped = row.swapped;
+    item.identity = identityOf(row, slotA, item.useA, slotB, item.useB);
+    return item;
+}
+
 QueuedLines queueSelectedLines(DownloadJob& job, const RecordInfo* table, int rowCount,
                                const int* lines, int count, const CBlockPort& slotA,
                                const CBlockPort& slotB) {
@@ -48,23 +64,13 @@ QueuedLines queueSelectedLines(DownloadJob& job, const RecordInfo* table, int ro
             continue;
         }
         const RecordInfo& row = table[lines[i]];
-        DownloadItem item;
-        item.useA = slotA.present && row.addrA != kNoCopy;
-        item.useB = slotB.present && row.addrB != kNoCopy;
-        item.addrA = item.useA ? row.addrA : kNoCopy;
-        item.addrB = item.useB ? row.addrB : kNoCopy;
-        item.sampleRate = row.sampleRate;
-        item.duration = row.duration;
-        item.recordIndex = row.recordNo - 1;
-        item.row = lines[i];
-        item.swapped = row.swapped;
+        DownloadItem item = itemFor(row, lines[i], slotA, slotB);
         if (item.channelBytes() > kMaxWavChannelBytes) {
             result.tooLong.push_back(lines[i]);
             continue;
         }
         item.nameNumber = numbers[static_cast<std::size_t>(lines[i])];
         item.fileName = numberedFileName(wavFileName(row), item.nameNumber);
-        item.identity = identityOf(row, slotA, item.useA, slotB, item.useB);
         job.jobBytesTotal += item.channelBytes();
         job.downloadQueue[static_cast<std::size_t>(result.queued)] = std::move(item);
         ++result.queued;

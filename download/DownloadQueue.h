@@ -27,6 +27,11 @@ std::vector<int> tableFileNumbers(const RecordInfo* table, int rowCount);
 // The file name of every row, as the download gives it.
 std::vector<std::string> tableFileNames(const RecordInfo* table, int rowCount);
 
+// The record of table row `line` as a job reads it: a block is used only if it is present and
+// holds a copy. Its file name is left to the caller.
+DownloadItem itemFor(const RecordInfo& row, int line, const CBlockPort& slotA,
+                     const CBlockPort& slotB);
+
 // Fills the job's queue with the records of the selected `lines` of a table of `rowCount`
 // rows, in list order; a block is used for a record only if it is present and holds a copy.
 // Sets the job's byte counts over the queued records.

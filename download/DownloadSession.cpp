@@ -33,12 +33,12 @@ void DownloadSession::checkReads(bool verify) {
     job_.jobBytesLeft = job_.jobBytesTotal;
 }
 
-std::vector<DownloadItem> DownloadSession::placeFiles(const std::string& folder,
-                                                      bool skipExisting) {
+std::vector<DownloadItem> DownloadSession::placeFiles(const std::string& folder, bool skipExisting,
+                                                      const ContentConfirmation& confirmContent) {
     const DownloadManifest manifest = DownloadManifest::load(folder);
     unreadable_ = manifest.unreadable();
     job_.outputFolder = folder;
-    return kelvra::placeFiles(job_, recordTable_, folder, manifest, skipExisting);
+    return kelvra::placeFiles(job_, recordTable_, folder, manifest, skipExisting, confirmContent);
 }
 
 void DownloadSession::start() {

@@ -8,6 +8,7 @@
 #include "download/DownloadJob.h"
 #include "download/DownloadQueue.h"
 #include "download/DownloadWorker.h"
+#include "download/FilePlacement.h"
 #include "link/BlockPort.h"
 #include "records/RecordInfo.h"
 
@@ -53,8 +54,10 @@ public:
     void checkReads(bool verify);
     // Chooses each queued record's file in `folder` from what its manifest says, before the
     // job starts: a file of another record is never replaced. With `skipExisting`, records the
-    // folder holds intact already leave the queue; they are returned, each with its file.
-    std::vector<DownloadItem> placeFiles(const std::string& folder, bool skipExisting);
+    // folder holds intact already leave the queue once `confirmContent` (when given) finds the
+    // record's content in the file; they are returned, each with its file.
+    std::vector<DownloadItem> placeFiles(const std::string& folder, bool skipExisting,
+                                         const ContentConfirmation& confirmContent = {});
     // The manifest lines that could not be read when the files were placed.
     const std::vector<std::string>& unreadableManifestLines() const { return unreadable_; }
     // Starts the placed job. The front end has stopped its monitor ticks.

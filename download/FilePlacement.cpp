@@ -51,13 +51,22 @@ NameJudgement judgeName(const std::string& folder, const DownloadManifest& manif
     return {true, stamp, ""};
 }
 
-// Moves the item on from its present name, through " (n)", to the first one it may use.
+// Moves the item on from its present name, through " (n)", to the first one it may use. A
+// file it could replace is first shown to `confirmContent`, and kept unless that finds the
+// record's content in it; `refuted` names those it found other content in already.
 void placeItem(const std::string& folder, const DownloadManifest& manifest,
-               const std::set<std::string>& claimed, const std::string& plainName,
+               const std::set<std::string>& claimed, const std::set<std::string>& refuted,
+               const ContentConfirmation& confirmContent, const std::string& plainName,
                DownloadItem& item) {
     for (;;) {
         if (!claimed.contains(item.fileName)) {
             NameJudgement judged = judgeName(folder, manifest, item.fileName, item.identity);
+            if (judged.usable && judged.replaces &&
+                (refuted.contains(item.fileName) ||
+                 (confirmContent && !confirmContent(item, item.fileName)))) {
+                judged = {false, std::nullopt,
+                          item.fileName + " holds other samples than the blocks hold now"};
+            }
             if (judged.usable) {
                 item.replaces = judged.replaces;
                 return;
@@ -87,17 +96,32 @@ std::set<std::string> namesOfOthers(const DownloadJob& job, const DownloadItem& 
 
 std::vector<DownloadItem> placeFiles(DownloadJob& job, const RecordInfo* table,
                                      const std::string& folder, const DownloadManifest& manifest,
-                                     bool skipExisting) {
+                                     bool skipExisting, const ContentConfirmation& confirmContent) {
     std::vector<DownloadItem> skipped;
     dropQueued(job, [&](DownloadItem& item) {
         if (skipExisting) {
-            if (auto file = intactFileOf(folder, manifest, item.identity)) {
+            // A file the manifest gives to this record but whose content is not the record's
+            // holds another recording: it is kept, as if this job had claimed it.
+            std::vector<std::string> refuted;
+            const auto confirmed = [&](const std::string& name) {
+                if (!confirmContent || confirmContent(item, name)) {
+                    return true;
+                }
+                refuted.push_back(name);
+                return false;
+            };
+            if (auto file = intactFileOf(folder, manifest, item.identity, confirmed)) {
                 item.fileName = std::move(*file);
                 skipped.push_back(item);
                 return true;
             }
+            placeItem(folder, manifest, namesOfOthers(job, item),
+                      std::set<std::string>(refuted.begin(), refuted.end()), confirmContent,
+                      wavFileName(table[item.row]), item);
+            return false;
         }
-        placeItem(folder, manifest, namesOfOthers(job, item), wavFileName(table[item.row]), item);
+        placeItem(folder, manifest, namesOfOthers(job, item), {}, confirmContent,
+                  wavFileName(table[item.row]), item);
         return false;
     });
     return skipped;
@@ -108,8 +132,10 @@ void placeAgain(DownloadJob& job, DownloadItem& item, const RecordInfo* table, b
     if (nameTaken) {
         item.fileName = numberedFileName(plainName, ++item.nameNumber);
     }
+    // The file judged at the job's start is still the one there when its stamp is, and a
+    // file that has changed since is judged by the manifest alone: the blocks are the job's.
     placeItem(job.outputFolder, DownloadManifest::load(job.outputFolder), namesOfOthers(job, item),
-              plainName, item);
+              {}, {}, plainName, item);
 }
 
 }  // namespace kelvra

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -10,15 +11,20 @@ namespace kelvra {
 
 // Decides, before a job starts, which file each queued record goes to in `folder`. A record
 // keeps its table name unless something there must be kept: a file is replaced only when the
-// manifest attributes it to the same record and the new read holds every block copy the file
-// holds; anything else (another record's file, a file the manifest does not know, a file with
-// more copies, what is not a plain file, a partial file another download is writing) stays,
-// and the record takes the next free " (n)". With `skipExisting`, a record that the manifest
-// says is in the folder whole, with every copy the job would read and its bytes unchanged, is
-// taken out of the queue. Returns those items, each with the name of the file that holds it.
+// manifest attributes it to the same record, the new read holds every block copy the file
+// holds, and `confirmContent` (when given) finds the record's content in it; anything else
+// (another record's file, a file the manifest does not know, a file with more copies, other
+// samples, what is not a plain file, a partial file another download is writing) stays, and
+// the record takes the next free " (n)". With `skipExisting`, a record that the manifest says
+// is in the folder whole, with every copy the job would read and its bytes unchanged, is taken
+// out of the queue once `confirmContent` (when given) finds the record's content in that file.
+// Returns those items, each with the name of the file that holds it.
+using ContentConfirmation =
+    std::function<bool(const DownloadItem& item, const std::string& fileName)>;
 std::vector<DownloadItem> placeFiles(DownloadJob& job, const RecordInfo* table,
                                      const std::string& folder, const DownloadManifest& manifest,
-                                     bool skipExisting);
+                                     bool skipExisting,
+                                     const ContentConfirmation& confirmContent = {});
 
 // Places the job's record in progress again under the folder's lock, once its partial file is
 // to be opened or its complete file named: another download may have taken its name since.

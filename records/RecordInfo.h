@@ -25,6 +25,8 @@ struct RecordInfo {
     std::uint8_t setting2[2] = {0, 0};
     std::uint16_t sampleRate = 0;
     std::uint16_t duration = 0;
+
+    bool operator==(const RecordInfo&) const = default;
 };
 
 }  // namespace kelvra

@@ -175,6 +175,55 @@ INSTANTIATE_TEST_SUITE_P(ReadModes, CliDownload,
                                            ReadMode{"Batches", 60, 60}),
                          [](const auto& test) { return std::string(test.param.name); });
 
+// A block cleared and recording again from a reset clock lists the directory it listed before;
+// only the samples tell the new recording from the one in the folder.
+TEST(CliContentProof, ARecordWithTheSameDirectoryButOtherSamplesIsReadAgainAndNotCleared) {
+    blocksim::Scenario scenario = pairScenario(60, {pairEntry(5, 1, true, 7, 8000, 3)}, 60,
+                                               {pairEntry(9, 1, false, 7, 8000, 3)});
+    TempFolder folder;
+    const auto first = folder.path() / "5 Марта 18г 14-07-09 Запись 1.wav";
+    std::vector<std::uint8_t> earlier;
+    {
+        const CliSimulation blocks(kCli, KELVRA_BLOCKSIM_PATH, scenario);
+        const CliResult result = blocks.run(args({"download", "--out", folder.path(), "--all"}));
+        ASSERT_EQ(result.status, 0) << result.err;
+        earlier = readFileBytes(first);
+    }
+    for (blocksim::ScenarioBlock& block : scenario.blocks) {
+        block.setup.entries[0].sampleSeed = 99;
+    }
+    const CliSimulation blocks(kCli, KELVRA_BLOCKSIM_PATH, scenario);
+    const auto clear = args({"clear", "--if-downloaded-to", folder.path(), "--yes"});
+    const CliResult refused = blocks.run(clear);
+    EXPECT_EQ(refused.status, 1) << refused.err;
+    EXPECT_NE(refused.err.find("Line 1: " + first.filename().string() +
+                               " does not hold what the blocks hold"),
+              std::string::npos)
+        << refused.err;
+    EXPECT_EQ(jsonLines(blocks.run(args({"list", "--json"})).out).size(), 1u)
+        << "the record was cleared";
+
+    const auto skip = args({"download", "--out", folder.path(), "--all", "--skip-existing"});
+    const CliResult again = blocks.run(skip);
+    ASSERT_EQ(again.status, 0) << again.err;
+    const auto second = folder.path() / "5 Марта 18г 14-07-09 Запись 1 (2).wav";
+    EXPECT_NE(again.out.find("Line 1: written " + second.filename().string()), std::string::npos)
+        << again.out;
+    EXPECT_EQ(readFileBytes(first), earlier);
+    EXPECT_EQ(
+        fileDifference(readFileBytes(second), expectedWavFile({&scenario.blocks[0].setup, 5},
+                                                              {&scenario.blocks[1].setup, 9}, 0)),
+        "");
+
+    // Now the folder holds what the blocks hold: nothing is read, and the clear goes ahead.
+    const CliResult skipped = blocks.run(skip);
+    EXPECT_NE(skipped.out.find("Line 1: skipped " + second.filename().string()), std::string::npos)
+        << skipped.out;
+    const CliResult cleared = blocks.run(clear);
+    EXPECT_EQ(cleared.status, 0) << cleared.err;
+    EXPECT_EQ(jsonLines(blocks.run(args({"list", "--json"})).out).size(), 0u);
+}
+
 struct StopSignal {
     const char* name;
     int signal;

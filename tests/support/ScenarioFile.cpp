@@ -26,6 +26,7 @@ json entryJson(const blocksim::EntrySetup& entry) {
         {"setting2", entry.setting2},
         {"sampleRate", entry.sampleRate},
         {"duration", entry.duration},
+        {"sampleSeed", entry.sampleSeed},
     };
 }
 

@@ -1,11 +1,27 @@
 #include "tests/support/WavExpectation.h"
 
+#include <algorithm>
 #include <fstream>
 #include <iterator>
 
 #include "tools/blocksim/SampleGenerator.h"
 
 namespace kelvra::test {
+
+namespace {
+
+// The samples of the entry at `address`, which its sample seed picks.
+void fillChannel(const ChannelSource& source, std::uint8_t recordIndex, std::uint8_t* out,
+                 std::uint32_t count) {
+    const auto& entries = source.block->entries;
+    const auto entry = std::find_if(entries.begin(), entries.end(), [&](const auto& candidate) {
+        return candidate.address == source.address;
+    });
+    blocksim::fillRecordBytes(*source.block, source.address, recordIndex, 0, out, count,
+                              entry == entries.end() ? 0 : entry->sampleSeed);
+}
+
+}  // namespace
 
 std::vector<std::uint8_t> readFileBytes(const std::filesystem::path& path) {
     std::ifstream in(path, std::ios::binary);
@@ -17,12 +33,10 @@ std::vector<std::uint8_t> expectedSampleData(ChannelSource left, ChannelSource r
     std::vector<std::uint8_t> leftBytes(channelBytes, 0);
     std::vector<std::uint8_t> rightBytes(channelBytes, 0);
     if (left.block != nullptr) {
-        blocksim::fillRecordBytes(*left.block, left.address, recordIndex, 0, leftBytes.data(),
-                                  channelBytes);
+        fillChannel(left, recordIndex, leftBytes.data(), channelBytes);
     }
     if (right.block != nullptr) {
-        blocksim::fillRecordBytes(*right.block, right.address, recordIndex, 0, rightBytes.data(),
-                                  channelBytes);
+        fillChannel(right, recordIndex, rightBytes.data(), channelBytes);
     }
     std::vector<std::uint8_t> frames;
     frames.reserve(2 * static_cast<std::size_t>(channelBytes));

@@ -7,6 +7,8 @@
 #include "cli/Commands.h"
 #include "download/DownloadManifest.h"
 #include "download/WavFormat.h"
+#include "link/LinkBytes.h"
+#include "tests/support/ExpectedWav.h"
 #include "tests/support/StationFixture.h"
 #include "tests/support/WavExpectation.h"
 
@@ -95,6 +97,20 @@ protected:
     bool sentAny(int com, std::uint8_t command) {
         const Bytes sent = takeReceived(com);
         return std::find(sent.begin(), sent.end(), command) != sent.end();
+    }
+
+    // Batch requests for more than one sector: records read, not samples of them. Only
+    // greetings, listings and batch requests are expected.
+    int batchesOfMoreThanOneSector(int com) {
+        const Bytes sent = takeReceived(com);
+        int batches = 0;
+        for (std::size_t i = 0; i + 5 < sent.size(); ++i) {
+            if (sent[i] == 0x13) {
+                batches += sent[i + 5] > 1 ? 1 : 0;
+                i += 5;
+            }
+        }
+        return batches;
     }
 
     // Block A made three entries under one date and time (its clock was reset between them).
@@ -296,7 +312,7 @@ TEST_F(DownloadFiles, TheWindowsFilesPassVerifyAndAreSkippedUntilOneChanges) {
     ASSERT_EQ(cli([&] { return cli::runVerify(folderText(), false); }), 0) << out << err;
     takeReceived(3);
     ASSERT_EQ(cliDownload({}, true), 0) << err;
-    EXPECT_FALSE(sentAny(3, 0x13)) << "a record the folder holds intact was read again";
+    EXPECT_EQ(batchesOfMoreThanOneSector(3), 0) << "a record the folder holds intact was read";
 
     {
         std::fstream file(folder.file(kName2), std::ios::in | std::ios::out | std::ios::binary);
@@ -450,6 +466,115 @@ TEST_F(DownloadFiles, EveryRecordOfFullBlocksIsListedAndReadInSeveralJobs) {
                                              fromA ? test::ChannelSource{} : source, record, 512))
             << name;
     }
+}
+
+// --- a record's content, not its directory entry alone ---------------------------------------
+
+struct ReadMode {
+    const char* name;
+    int firmware;
+};
+
+void PrintTo(const ReadMode& mode, std::ostream* out) {
+    *out << mode.name;
+}
+
+class ContentProof : public DownloadFiles, public ::testing::WithParamInterface<ReadMode> {
+protected:
+    // Both blocks with one record of three seconds, on new ports, its samples picked by `seed`.
+    void serve(int comA, std::uint32_t seed) {
+        auto a = block(18, 42, GetParam().firmware, true);
+        a.entries = {entry(5, 1, true, 7, 8000, 3)};
+        a.entries[0].sampleSeed = seed;
+        auto b = block(18, 43, GetParam().firmware, false);
+        b.entries = {entry(9, 1, false, 7, 8000, 3)};
+        b.entries[0].sampleSeed = seed;
+        setupA = a;
+        setupB = b;
+        addBlock(comA, a);
+        addBlock(comA + 1, b);
+    }
+
+    void unplugBoth(int comA) {
+        backend.unplug(port(comA));
+        backend.unplug(port(comA + 1));
+    }
+
+    Bytes expectedFile() const { return test::expectedWavFile({&setupA, 5}, {&setupB, 9}, 0); }
+
+    int guardedClear() {
+        return cli([&] { return cli::runClear(backend, clock, true, folderText()); });
+    }
+};
+
+TEST_P(ContentProof, ASameDirectoryWithOtherSamplesIsNeitherClearedNorSkipped) {
+    const bool wholeRecordsOnly = GetParam().firmware == 70;
+    serve(3, 0);
+    ASSERT_EQ(cliDownload({}, false), 0) << err;
+    const Bytes earlier = test::readFileBytes(folder.file(kName));
+    ASSERT_EQ(test::fileDifference(earlier, expectedFile()), "");
+    ASSERT_EQ(cliDownload({}, true), 0) << err;
+    EXPECT_NE(out.find("Line 1: skipped " + kName), std::string::npos) << out << err;
+
+    // Cleared and recording again from a reset clock: the directory is byte for byte the old
+    // one, the sound is not.
+    unplugBoth(3);
+    serve(5, 77);
+    EXPECT_EQ(guardedClear(), 1);
+    EXPECT_NE(err.find("Line 1: " + kName + " does not hold what the blocks hold: " + kName),
+              std::string::npos)
+        << err;
+    EXPECT_FALSE(sentAny(5, 0x04));
+    EXPECT_FALSE(sentAny(6, 0x04));
+
+    ASSERT_EQ(cliDownload({}, true), 0) << err;
+    EXPECT_EQ(test::readFileBytes(folder.file(kName)), earlier);
+    if (wholeRecordsOnly) {
+        // Such a block is taken at its directory's word when skipping: a sample would cost the
+        // whole record.
+        EXPECT_NE(out.find("Line 1: skipped " + kName), std::string::npos) << out;
+    } else {
+        EXPECT_NE(out.find("Line 1: written " + kName2), std::string::npos) << out << err;
+        EXPECT_EQ(test::fileDifference(test::readFileBytes(folder.file(kName2)), expectedFile()),
+                  "");
+    }
+
+    // The first recording back: its file holds its samples, and the clear goes ahead once a
+    // sample arrives whole.
+    unplugBoth(5);
+    serve(7, 0);
+    blocksim::LineFault cut;
+    cut.kind = blocksim::LineFault::Kind::Cut;
+    // Past the sector that refutes the newer file, which is looked at first.
+    cut.afterSectors = wholeRecordsOnly ? 0 : 1;
+    backend.armLineFault(port(7), cut);
+    EXPECT_EQ(guardedClear(), 1);
+    EXPECT_NE(err.find("block A's sector 0 could not be read"), std::string::npos) << err;
+    EXPECT_FALSE(sentAny(7, 0x04));
+    EXPECT_EQ(guardedClear(), 0) << err;
+    EXPECT_TRUE(sentAny(7, 0x04));
+    EXPECT_TRUE(sentAny(8, 0x04));
+}
+
+INSTANTIATE_TEST_SUITE_P(ReadModes, ContentProof,
+                         ::testing::Values(ReadMode{"Batches", 60}, ReadMode{"SingleSectors", 31},
+                                           ReadMode{"BasicStream", 70}),
+                         [](const auto& test) { return std::string(test.param.name); });
+
+TEST_F(DownloadFiles, AGuardedClearSendsNothingWhenTheDirectoryReadsDifferentlyTwice) {
+    auto a = block(18, 42, 60, true);
+    a.entries = {entry(5, 1, true, 7), entry(6, 1, true, 8)};
+    place(a, block(18, 43, 60, false));
+    closeWindow();
+    ASSERT_EQ(cliDownload({1}, false), 0) << err;
+    takeReceived(3);
+    // The second entry's record count arrives as 0 in the first listing: its record, never
+    // downloaded, would not be seen.
+    backend.withModel(
+        port(3), [](blocksim::BlockModel& model) { model.armDirectoryFlip(kDirEntrySize + 1, 0); });
+    EXPECT_EQ(cli([&] { return cli::runClear(backend, clock, true, folderText()); }), 1);
+    EXPECT_NE(err.find("directories read differently twice"), std::string::npos) << err;
+    EXPECT_FALSE(sentAny(3, 0x04));
 }
 
 }  // namespace

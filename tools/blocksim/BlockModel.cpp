@@ -127,6 +127,10 @@ void BlockModel::armUnplug(std::optional<UnplugFault> fault) {
     fireUnplugWhenDue();
 }
 
+void BlockModel::armDirectoryFlip(std::size_t offset, std::uint8_t bit) {
+    directoryFlip_ = BitFlip{offset, static_cast<std::uint8_t>(bit & 7U)};
+}
+
 void BlockModel::armLineFault(const LineFault& fault) {
     setup_.faults.line.push_back(fault);
 }
@@ -240,6 +244,7 @@ void BlockModel::sendHello() {
 }
 
 void BlockModel::sendDirectory() {
+    const std::size_t start = output_.size();
     const std::size_t count = std::min(setup_.entries.size(), kMaxDirEntries);
     for (std::size_t i = 0; i < count; ++i) {
         encodeDirEntry(setup_.entries[i], appendOutput(kDirEntrySize));
@@ -247,6 +252,11 @@ void BlockModel::sendDirectory() {
     if (count < kMaxDirEntries) {
         put(DirEnd);
     }
+    if (directoryFlip_ && start + directoryFlip_->offset < output_.size()) {
+        output_[start + directoryFlip_->offset] ^=
+            static_cast<std::uint8_t>(1U << directoryFlip_->bit);
+    }
+    directoryFlip_.reset();
     sendAck(Exchange::Directory);
 }
 
@@ -370,7 +380,7 @@ bool BlockModel::sendRecordBytes(const EntrySetup& entry, std::uint8_t recordInd
         offset < recordLength
             ? static_cast<std::size_t>(std::min<std::uint64_t>(size, recordLength - offset))
             : 0;
-    fillRecordBytes(setup_, entry.address, recordIndex, offset, out, inRecord);
+    fillRecordBytes(setup_, entry.address, recordIndex, offset, out, inRecord, entry.sampleSeed);
     std::fill(out + inRecord, out + size, std::uint8_t{0});
     const bool whole = disturbSector(size);
     ++sectorsSinceArmed_;

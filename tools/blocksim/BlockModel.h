@@ -56,6 +56,9 @@ public:
     void armUnplug(std::optional<UnplugFault> fault);
     // Arms one more line fault beside those pending; its sectors count from now.
     void armLineFault(const LineFault& fault);
+    // The next directory listing reaches the tool with bit `bit` of its byte `offset` (counted
+    // from the first entry's lead byte) inverted; what the block holds is unchanged.
+    void armDirectoryFlip(std::size_t offset, std::uint8_t bit);
 
     // The unplug fault once its last sector has been produced. From then on the block takes no
     // input and produces nothing more; the host takes it off the line after the tool has read
@@ -96,6 +99,11 @@ private:
     BlockSetup setup_;
     std::vector<std::uint8_t> received_;
     std::uint32_t directoryReads_ = 0;
+    struct BitFlip {
+        std::size_t offset = 0;
+        std::uint8_t bit = 0;
+    };
+    std::optional<BitFlip> directoryFlip_;
     std::vector<ConfigFrameBytes> configFrames_;
 
     std::vector<std::uint8_t> request_;  // bytes of a request still incomplete

@@ -28,6 +28,9 @@ struct EntrySetup {
     std::array<std::uint8_t, 4> setting2{};
     std::uint16_t sampleRate = 0;
     std::uint16_t duration = 0;
+    // Picks the samples the entry's records hold; two entries alike in every directory byte
+    // (a block cleared, recording again from a reset clock) hold other sound when it differs.
+    std::uint32_t sampleSeed = 0;
 };
 
 // The first 32 bytes of a session's first sector.

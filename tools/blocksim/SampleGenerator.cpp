@@ -47,10 +47,13 @@ struct Voice {
     std::uint32_t seed;
 };
 
-Voice voiceFor(const BlockSetup& block, std::uint8_t address, std::uint8_t recordIndex) {
+Voice voiceFor(const BlockSetup& block, std::uint8_t address, std::uint8_t recordIndex,
+               std::uint32_t sampleSeed) {
+    // Seed 0 leaves the samples every earlier scenario was checked against.
     const std::uint32_t seed =
         mix(mix((static_cast<std::uint32_t>(block.serialYear) << 16) | block.serialNumber) ^
-            ((static_cast<std::uint32_t>(address) << 8) | recordIndex));
+            ((static_cast<std::uint32_t>(address) << 8) | recordIndex)) ^
+        (sampleSeed == 0 ? 0 : mix(sampleSeed));
     const std::uint32_t note = kNotes[seed % kNotes.size()];
     const auto phaseStep = static_cast<std::uint32_t>((static_cast<std::uint64_t>(note) << 32) /
                                                       (100ULL * kNominalRate));
@@ -79,8 +82,9 @@ std::uint64_t recordByteCount(const BlockSetup& block, const EntrySetup& entry) 
 }
 
 void fillRecordBytes(const BlockSetup& block, std::uint8_t address, std::uint8_t recordIndex,
-                     std::uint64_t offset, std::uint8_t* out, std::size_t count) {
-    const Voice voice = voiceFor(block, address, recordIndex);
+                     std::uint64_t offset, std::uint8_t* out, std::size_t count,
+                     std::uint32_t sampleSeed) {
+    const Voice voice = voiceFor(block, address, recordIndex, sampleSeed);
     const auto& sine = sineTable();
     std::size_t done = 0;
     if (count > 0 && (offset & 1) != 0) {

@@ -13,11 +13,12 @@ namespace kelvra::blocksim {
 std::uint64_t recordByteCount(const BlockSetup& block, const EntrySetup& entry);
 
 // `count` bytes from `offset` on of record `recordIndex` of the entry at `address`: 16-bit
-// little-endian samples of a tone whose pitch depends on the block's serial number and the
-// record, with identity-dependent low bits so that no two sectors of a record, and no two
-// records, carry the same bytes. A pure function of its arguments; the length of the record
-// is not consulted.
+// little-endian samples of a tone whose pitch depends on the block's serial number, the record
+// and the entry's sample seed, with identity-dependent low bits so that no two sectors of a
+// record, and no two records, carry the same bytes. A pure function of its arguments; the
+// length of the record is not consulted.
 void fillRecordBytes(const BlockSetup& block, std::uint8_t address, std::uint8_t recordIndex,
-                     std::uint64_t offset, std::uint8_t* out, std::size_t count);
+                     std::uint64_t offset, std::uint8_t* out, std::size_t count,
+                     std::uint32_t sampleSeed = 0);
 
 }  // namespace kelvra::blocksim

@@ -168,7 +168,7 @@ std::optional<BcdDateTime> timeOf(const Field& object) {
 
 EntrySetup parseEntry(const Field& field, bool blockRoleA) {
     expectObject(field, {"address", "records", "lead", "entryInfo", "time", "timeBcd", "role",
-                         "setting1", "setting2", "sampleRate", "duration"});
+                         "setting1", "setting2", "sampleRate", "duration", "sampleSeed"});
     EntrySetup entry;
     entry.address = byteValue(field.member("address"));
     if (const auto records = field.optionalMember("records")) {
@@ -197,6 +197,9 @@ EntrySetup parseEntry(const Field& field, bool blockRoleA) {
     }
     entry.sampleRate = wordValue(field.member("sampleRate"));
     entry.duration = wordValue(field.member("duration"));
+    if (const auto seed = field.optionalMember("sampleSeed")) {
+        entry.sampleSeed = static_cast<std::uint32_t>(integer(*seed, 0, 0xFFFFFFFF));
+    }
     return entry;
 }
 

@@ -66,7 +66,9 @@ const char* const kScenarioHelp =
     "      \"time\": \"YYYY-MM-DD HH:MM:SS\" or \"timeBcd\": [6 raw bytes, second..year],\n"
     "      \"sampleRate\": 0..65535, \"duration\": 0..65535 (seconds),\n"
     "      optional: \"lead\": byte (default 1), \"role\": \"A\"|\"B\" (default the block's),\n"
-    "      \"entryInfo\", \"setting1\", \"setting2\": [4 bytes] }],\n"
+    "      \"entryInfo\", \"setting1\", \"setting2\": [4 bytes],\n"
+    "      \"sampleSeed\": 0..4294967295 (default 0; another value gives\n"
+    "        the entry other samples under the same directory bytes) }],\n"
     "    \"sessions\": [{\"status\", \"number\": byte, \"time\"|\"timeBcd\", \"value\": 0..65535}\n"
     "                 or {\"bytes\": [32 bytes]}] (optional; session i at sector 2 + i*stride),\n"
     "    \"faults\": {\"silent\": bool, \"shortParams\": 0..6,\n"
@@ -82,7 +84,8 @@ const char* const kScenarioHelp =
     "and 3.1 on within majors 1 to 3, batches for majors 4 to 6, the basic stream otherwise.\n"
     "Below firmware 6.0 every record holds 120 s at 21362 (major 5) or 21333 samples per\n"
     "second, whatever its entry says; from 6.0 on the entry's sampleRate and duration apply.\n"
-    "Samples are a tone whose pitch depends on the block's serial number and the record.\n";
+    "Samples are a tone whose pitch depends on the block's serial number, the record and\n"
+    "the entry's sampleSeed.\n";
 
 }  // namespace
 
