@@ -141,13 +141,18 @@ $folder/README.txt" "the files of $zip differ"
     grep -q '<dpiAware[^>]*>true</dpiAware>' <<<"$text" || fail "$arch: not DPI aware"
     grep -q 'requestedExecutionLevel level="asInvoker"' <<<"$(strings -a "$cli")" ||
         fail "$arch: kelvra-cli.exe has no asInvoker manifest"
+    local program
+    for program in "$exe" "$cli"; do
+        grep -q '<longPathAware[^>]*>true</longPathAware>' <<<"$(strings -a "$program")" ||
+            fail "$arch: $(basename "$program") does not take paths beyond MAX_PATH"
+    done
     text=$(strings -a -el "$exe")
     local expected
     for expected in CompanyName Orvex FileVersion ProductVersion LegalCopyright \
         "Copyright (C) 2018-2026 Orvex" Kelvra.exe "$version"; do
         grep -qxF "$expected" <<<"$text" || fail "$arch: the version record lacks '$expected'"
     done
-    echo "$arch: GUI and console programs, Windows 6.1, system DLLs only, stripped, manifest and version record"
+    echo "$arch: GUI and console programs, Windows 6.1, system DLLs only, stripped, manifest (long paths too) and version record"
 }
 check_zip win64 build/mingw-x86_64 x86_64-w64-mingw32-objdump
 check_zip win32 build/mingw-i686 i686-w64-mingw32-objdump
