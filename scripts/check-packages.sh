@@ -49,12 +49,15 @@ same_lines "$(dpkg-deb -c "$deb" | awk '$1 !~ /^d/ {print $6}')" "$expected_file
 dpkg-deb -f "$deb" Depends | grep -q 'libqt6widgets6' || fail "dependencies were not computed"
 lintian --fail-on error,warning "$deb" 2>&1 | grep -v 'running with root privileges' || true
 lintian --fail-on error,warning "$deb" >/dev/null 2>&1 || fail "lintian reports errors or warnings"
-# Built with the flags Debian builds its own packages with: lintian names what lacks them only
-# among its informational tags, so those are asked for.
+# Built with the flags Debian builds its own packages with, and stripped as its own packages are:
+# lintian names what falls short only among its informational tags, so those are asked for.
 hardening=$(lintian --display-info --tags \
     hardening-no-bindnow,hardening-no-fortify-functions,hardening-no-pie,hardening-no-relro \
     "$deb" 2>&1 | grep -v 'running with root privileges' || true)
 [ -z "$hardening" ] || fail "lintian finds programs built without hardening: $hardening"
+unstripped=$(lintian --display-info --tags binary-has-unneeded-section "$deb" 2>&1 |
+    grep -v 'running with root privileges' || true)
+[ -z "$unstripped" ] || fail "lintian finds sections a package's programs do not need: $unstripped"
 
 # The unpacked window finds two simulated blocks and lists both directories.
 root=$work/root
