@@ -33,6 +33,13 @@ else()
     install(CODE "execute_process(COMMAND ${CMAKE_STRIP}
         \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_BINDIR}/kelvra\")")
     install(TARGETS kelvra-cli kelvra-blocksim RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+    # Stripping leaves the compilers' version notes (.comment), which Debian's own programs do
+    # not carry.
+    install(CODE "foreach(program kelvra kelvra-cli kelvra-blocksim)
+        execute_process(COMMAND ${CMAKE_OBJCOPY} --remove-section=.comment
+            \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_BINDIR}/\${program}\"
+            COMMAND_ERROR_IS_FATAL ANY)
+    endforeach()")
     install(FILES ${KELVRA_PACKAGING_DIR}/linux/kelvra.desktop
         DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
 

@@ -49,12 +49,15 @@ same_lines "$(dpkg-deb -c "$deb" | awk '$1 !~ /^d/ {print $6}')" "$expected_file
 dpkg-deb -f "$deb" Depends | grep -q 'libqt6widgets6' || fail "dependencies were not computed"
 lintian --fail-on error,warning "$deb" 2>&1 | grep -v 'running with root privileges' || true
 lintian --fail-on error,warning "$deb" >/dev/null 2>&1 || fail "lintian reports errors or warnings"
-# Built with the flags Debian builds its own packages with: lintian names what lacks them only
-# among its informational tags, so those are asked for.
+# Built with the flags Debian builds its own packages with, and stripped as its own packages are:
+# lintian names what falls short only among its informational tags, so those are asked for.
 hardening=$(lintian --display-info --tags \
     hardening-no-bindnow,hardening-no-fortify-functions,hardening-no-pie,hardening-no-relro \
     "$deb" 2>&1 | grep -v 'running with root privileges' || true)
 [ -z "$hardening" ] || fail "lintian finds programs built without hardening: $hardening"
+unstripped=$(lintian --display-info --tags binary-has-unneeded-section "$deb" 2>&1 |
+    grep -v 'running with root privileges' || true)
+[ -z "$unstripped" ] || fail "lintian finds sections a package's programs do not need: $unstripped"
 
 # The unpacked window finds two simulated blocks and lists both directories.
 root=$work/root
@@ -141,13 +144,18 @@ $folder/README.txt" "the files of $zip differ"
     grep -q '<dpiAware[^>]*>true</dpiAware>' <<<"$text" || fail "$arch: not DPI aware"
     grep -q 'requestedExecutionLevel level="asInvoker"' <<<"$(strings -a "$cli")" ||
         fail "$arch: kelvra-cli.exe has no asInvoker manifest"
+    local program
+    for program in "$exe" "$cli"; do
+        grep -q '<longPathAware[^>]*>true</longPathAware>' <<<"$(strings -a "$program")" ||
+            fail "$arch: $(basename "$program") does not take paths beyond MAX_PATH"
+    done
     text=$(strings -a -el "$exe")
     local expected
     for expected in CompanyName Orvex FileVersion ProductVersion LegalCopyright \
         "Copyright (C) 2018-2026 Orvex" Kelvra.exe "$version"; do
         grep -qxF "$expected" <<<"$text" || fail "$arch: the version record lacks '$expected'"
     done
-    echo "$arch: GUI and console programs, Windows 6.1, system DLLs only, stripped, manifest and version record"
+    echo "$arch: GUI and console programs, Windows 6.1, system DLLs only, stripped, manifest (long paths too) and version record"
 }
 check_zip win64 build/mingw-x86_64 x86_64-w64-mingw32-objdump
 check_zip win32 build/mingw-i686 i686-w64-mingw32-objdump

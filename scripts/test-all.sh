@@ -53,6 +53,9 @@ ctest --preset linux -L '^unit$' -j "$jobs"
 ctest --preset linux -LE '^(unit|wine|wine-unit)$'
 section "Windows builds under Wine"
 ctest --preset linux -L '^(wine|wine-unit)$'
+# Why a test was skipped is in its output, which ctest shows only in its log.
+awk '/^[0-9]+\/[0-9]+ Testing: / {name = $3} /^skipped: / {print name ": " $0}' \
+    build/linux/Testing/Temporary/LastTest.log
 
 section "Linux, address and undefined-behaviour sanitizers"
 # The line-fault matrix's single-sector cases each move a record of 10,000 sector pairs through

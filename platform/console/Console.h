@@ -28,8 +28,11 @@ bool standardOutputIsTerminal();
 
 // `onStop` runs (as a signal handler: it may only set a flag) when the user or the system asks
 // the program to end: Ctrl+C, and where they exist a termination request, a closed terminal
-// and a closed console window. A closed pipe on standard output no longer ends the program:
-// writes to it fail instead. Until releaseStopRequests().
+// and a closed console window. A signal that was ignored when the program started (nohup)
+// stays ignored. A closed pipe on standard output no longer ends the program: writes to it fail
+// instead. Until releaseStopRequests(), called once the job has stopped: where the system ends
+// the program as soon as its request is answered (a closed console window, logoff, shutdown),
+// the answer waits for it, a few seconds at most.
 void catchStopRequests(void (*onStop)());
 void releaseStopRequests();
 

@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <iterator>
 
 #include "platform/console/Console.h"
 
@@ -15,6 +16,11 @@ namespace {
 constexpr int kStopSignals[] = {SIGINT, SIGTERM, SIGHUP};
 
 void (*stopHandler)() = nullptr;
+
+// The stop signals this program caught; one that was ignored when it started (nohup, or a job
+// started in the background by a shell without job control) stays ignored, as whoever started
+// the program asked.
+bool caught[std::size(kStopSignals)] = {};
 
 extern "C" void onStopSignal(int) {
     if (stopHandler != nullptr) {
@@ -57,15 +63,23 @@ bool standardOutputIsTerminal() {
 
 void catchStopRequests(void (*onStop)()) {
     stopHandler = onStop;
-    for (const int signal : kStopSignals) {
-        setDisposition(signal, onStopSignal);
+    for (std::size_t i = 0; i < std::size(kStopSignals); ++i) {
+        struct sigaction current {};
+        caught[i] =
+            ::sigaction(kStopSignals[i], nullptr, &current) == 0 && current.sa_handler != SIG_IGN;
+        if (caught[i]) {
+            setDisposition(kStopSignals[i], onStopSignal);
+        }
     }
     setDisposition(SIGPIPE, SIG_IGN);
 }
 
 void releaseStopRequests() {
-    for (const int signal : kStopSignals) {
-        setDisposition(signal, SIG_DFL);
+    for (std::size_t i = 0; i < std::size(kStopSignals); ++i) {
+        if (caught[i]) {
+            setDisposition(kStopSignals[i], SIG_DFL);
+            caught[i] = false;
+        }
     }
     stopHandler = nullptr;
 }

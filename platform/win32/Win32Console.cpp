@@ -3,9 +3,11 @@
 // After windows.h, whose types it uses.
 #include <shellapi.h>
 
+#include <chrono>
 #include <cstdio>
 
 #include "platform/console/Console.h"
+#include "platform/console/StopRequests.h"
 #include "platform/win32/Utf16.h"
 
 namespace kelvra::platform {
@@ -27,20 +29,24 @@ void useUtf8Output() {
 
 namespace {
 
-void (*stopHandler)() = nullptr;
+// Windows ends the program 5 s after a closed console window (and on logoff and shutdown) at
+// the latest; the wait for the job leaves a margin for it.
+constexpr std::chrono::milliseconds kEndingWait{4500};
+
+StopRequests& stopRequests() {
+    static StopRequests requests(kEndingWait);
+    return requests;
+}
 
 BOOL WINAPI onConsoleEvent(DWORD event) {
-    if (stopHandler == nullptr) {
-        return FALSE;
-    }
     switch (event) {
         case CTRL_C_EVENT:
         case CTRL_BREAK_EVENT:
+            return stopRequests().request(false) ? TRUE : FALSE;
         case CTRL_CLOSE_EVENT:
         case CTRL_LOGOFF_EVENT:
         case CTRL_SHUTDOWN_EVENT:
-            stopHandler();
-            return TRUE;
+            return stopRequests().request(true) ? TRUE : FALSE;
         default:
             return FALSE;
     }
@@ -64,13 +70,15 @@ bool standardOutputIsTerminal() {
 }
 
 void catchStopRequests(void (*onStop)()) {
-    stopHandler = onStop;
+    stopRequests().catchWith(onStop);
     SetConsoleCtrlHandler(onConsoleEvent, TRUE);
 }
 
 void releaseStopRequests() {
+    // The waiting handler first: Windows holds its handler list while a handler runs, so taking
+    // the handler off the list waits for it to return.
+    stopRequests().release();
     SetConsoleCtrlHandler(onConsoleEvent, FALSE);
-    stopHandler = nullptr;
 }
 
 }  // namespace kelvra::platform

@@ -4,6 +4,9 @@
 #include <objbase.h>
 #include <shlobj.h>
 
+#include <cwchar>
+#include <string>
+
 #include "platform/dialog/backend/Backend.h"
 #include "platform/dialog/backend/DialogAccess.h"
 #include "platform/dialog/backend/Process.h"
@@ -21,6 +24,9 @@ HWND windowOf(CDialog* dialog) {
     auto* native = dynamic_cast<win32::Win32Dialog*>(DialogAccess::native(*dialog));
     return native != nullptr ? native->hwnd() : nullptr;
 }
+
+// The longest path Windows takes, in UTF-16 units.
+constexpr DWORD kLongestPath = 32768;
 
 std::wstring wide(std::string_view text) {
     return toUtf16(std::string(text));
@@ -56,8 +62,10 @@ std::optional<std::string> browseForFolder(std::string_view title) {
     info.ulFlags = BIF_NEWDIALOGSTYLE;
     std::optional<std::string> chosen;
     if (PIDLIST_ABSOLUTE item = SHBrowseForFolderW(&info)) {
-        wchar_t path[MAX_PATH] = {};
-        if (SHGetPathFromIDListW(item, path)) {
+        // A folder deeper than MAX_PATH is taken too: the programs declare long paths.
+        std::wstring path(kLongestPath, L'\0');
+        if (SHGetPathFromIDListEx(item, path.data(), kLongestPath, GPFIDL_DEFAULT)) {
+            path.resize(std::wcslen(path.c_str()));
             chosen = toUtf8(path);
         }
         CoTaskMemFree(item);

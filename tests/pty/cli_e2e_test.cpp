@@ -266,6 +266,24 @@ INSTANTIATE_TEST_SUITE_P(Signals, CliStop,
                                            StopSignal{"TerminalClosed", SIGHUP}),
                          [](const auto& test) { return std::string(test.param.name); });
 
+TEST(CliStopIgnored, ASignalIgnoredFromTheStartStaysIgnored) {
+    const blocksim::Scenario scenario = pairScenario(60, {pairEntry(5, 1, true, 7, 21362, 3)}, 60,
+                                                     {pairEntry(9, 1, false, 7, 21362, 3)});
+    const CliSimulation blocks(kCli, KELVRA_BLOCKSIM_PATH, scenario, true);
+    TempFolder folder;
+    CliRun run = args({"download", "--out", folder.path(), "1"});
+    run.ignoredSignals = {SIGHUP};
+    run.interruptOn = "10% of the job";
+    run.interruptWith = SIGHUP;
+    const CliResult result = blocks.run(run);
+    ASSERT_TRUE(result.interrupted) << result.err;
+    EXPECT_EQ(result.status, 0) << result.err;
+    EXPECT_EQ(fileDifference(readFileBytes(folder.path() / "5 Марта 18г 14-07-09 Запись 1.wav"),
+                             expectedWavFile({&scenario.blocks[0].setup, 5},
+                                             {&scenario.blocks[1].setup, 9}, 0)),
+              "");
+}
+
 TEST(CliOutput, AReaderThatGoesAwayDoesNotStopTheDownload) {
     const blocksim::Scenario scenario =
         pairScenario(60, {pairEntry(5, 2, true, 7, 8000, 1)}, 60,

@@ -19,6 +19,14 @@ using SteadyClock = std::chrono::steady_clock;
 [[noreturn]] void execChild(const std::string& binary, const CliRun& run, int out, int err) {
     ::dup2(out, STDOUT_FILENO);
     ::dup2(err, STDERR_FILENO);
+    // What this process ignores (run under nohup, or in the background of a script) is not
+    // passed on: the program starts as from a terminal, but for what the run ignores.
+    for (const int signal : {SIGINT, SIGTERM, SIGHUP}) {
+        ::signal(signal, SIG_DFL);
+    }
+    for (const int signal : run.ignoredSignals) {
+        ::signal(signal, SIG_IGN);
+    }
     for (const auto& [name, value] : run.environment) {
         ::setenv(name.c_str(), value.c_str(), 1);
     }

@@ -20,6 +20,8 @@ struct CliRun {
     // `interruptWith` (Ctrl+C's SIGINT unless set) once standard error has shown this text.
     std::string interruptOn;
     int interruptWith = 0;
+    // Ignored from the start, as `nohup` leaves SIGHUP.
+    std::vector<int> ignoredSignals;
     // Nobody reads standard output: its pipe is closed from the start, as `| head -0` leaves it.
     bool outputClosed = false;
     // A run that takes longer is killed and counts as hung.

@@ -11,8 +11,7 @@ namespace {
 
 using blocksim::ScenarioError;
 
-const std::filesystem::path kScenarios =
-    std::filesystem::path(__FILE__).parent_path() / "../../tools/blocksim/scenarios";
+const std::filesystem::path kScenarios = KELVRA_SCENARIO_DIR;
 
 std::string errorOf(const std::string& json) {
     try {

@@ -20,8 +20,7 @@
 namespace kelvra::platform {
 namespace {
 
-const std::filesystem::path kResources =
-    std::filesystem::path(__FILE__).parent_path().parent_path().parent_path() / "resources";
+const std::filesystem::path kResources = KELVRA_RESOURCES_DIR;
 
 std::string readFile(const std::filesystem::path& path) {
     std::ifstream in(path, std::ios::binary);

@@ -30,6 +30,7 @@ command -v Xvfb >/dev/null || skip "Xvfb is not installed"
 if [ "$bitness" = win32 ]; then
     [ -d "$i386_dlls/i386-windows" ] ||
         skip "no i386 Windows DLLs in $i386_dlls (scripts/prepare-wine-i386.sh unpacks them)"
+    skip_without_i386_code
     export WINEDLLPATH=$i386_dlls
 fi
 

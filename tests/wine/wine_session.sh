@@ -11,6 +11,29 @@ find_wine_tool() {
     command -v "$1" 2>/dev/null || { [ -x "/usr/lib/wine/$1" ] && echo "/usr/lib/wine/$1"; }
 }
 
+# Skips a 32-bit run where this machine's kernel runs no 32-bit x86 code (built or booted without
+# IA-32 emulation): Wine's WoW64 mode runs a 32-bit program's code as such, and every 32-bit
+# program then dies as it starts ("Application could not be started"). A few-byte i386 program,
+# assembled and linked here, tells. Without an assembler the run goes ahead and shows what Wine
+# says.
+skip_without_i386_code() {
+    local scratch why
+    scratch=$(mktemp -d "${TMPDIR:-/tmp}/kelvra-i386-XXXXXX")
+    printf '.globl _start\n_start:\n\tmovl $1, %%eax\n\txorl %%ebx, %%ebx\n\tint $0x80\n' \
+        >"$scratch/exit.s"
+    if as --32 -o "$scratch/exit.o" "$scratch/exit.s" 2>/dev/null &&
+        ld -m elf_i386 -o "$scratch/exit" "$scratch/exit.o" 2>/dev/null; then
+        if ! why=$( { "$scratch/exit"; } 2>&1); then
+            rm -rf "$scratch"
+            skip "this machine's kernel runs no 32-bit x86 code, which Wine's WoW64 mode needs" \
+                "for 32-bit programs (an i386 program gives: ${why#*"$scratch/exit: "})"
+        fi
+    else
+        echo "cannot assemble an i386 program (as --32, ld -m elf_i386): running the 32-bit tests regardless"
+    fi
+    rm -rf "$scratch"
+}
+
 # Ends the test, showing every log the run wrote.
 fail() {
     echo "FAILED: $*"
