@@ -20,8 +20,22 @@ struct NameJudgement {
     std::string keptBecause;
 };
 
+// The item as far as the file at a name holds it: only the copies in both are compared.
+DownloadItem copiesBoth(const DownloadItem& item, const RecordIdentity& file) {
+    DownloadItem shared = item;
+    shared.useA = item.useA && item.identity.blockA && holdsCopy(file, *item.identity.blockA);
+    shared.useB = item.useB && item.identity.blockB && holdsCopy(file, *item.identity.blockB);
+    return shared;
+}
+
+// What the name offers the item: a file there is replaceable only when the manifest gives it
+// to the same record, the new read holds every copy it holds, its bytes are still the ones
+// the manifest noted (an edited or damaged file is nobody's to overwrite), and the content
+// check, when there is one and it has not refuted this file already, finds the record in it.
 NameJudgement judgeName(const std::string& folder, const DownloadManifest& manifest,
-                        const std::string& name, const RecordIdentity& wanted) {
+                        const std::set<std::string>& refuted,
+                        const ContentConfirmation& confirmContent, const DownloadItem& item) {
+    const std::string& name = item.fileName;
     const std::string path = platform::pathInFolder(folder, name);
     if (platform::partialFileInUse(platform::partialFileName(path))) {
         return {false, std::nullopt, "another download is writing " + name};
@@ -38,35 +52,40 @@ NameJudgement judgeName(const std::string& folder, const DownloadManifest& manif
     if (entry == nullptr) {
         return {false, std::nullopt, name + " is not in " + kManifestFileName + " and was kept"};
     }
-    if (!sameRecord(entry->record, wanted)) {
+    if (!sameRecord(entry->record, item.identity)) {
         return {false, std::nullopt, name + " holds another record"};
     }
-    if (!holdsAllOf(wanted, entry->record)) {
+    if (!holdsAllOf(item.identity, entry->record)) {
         return {false, std::nullopt, name + " holds a block's copy that this read lacks"};
     }
     const auto stamp = platform::stampOf(path);
     if (!stamp) {
         return {false, std::nullopt, "something other than a plain file is at " + name};
     }
+    if (checkFile(folder, *entry) != FileCheck::Ok) {
+        return {false, std::nullopt, name + " has changed since it was downloaded and was kept"};
+    }
+    if (refuted.contains(name) ||
+        (confirmContent && !confirmContent(copiesBoth(item, entry->record), name))) {
+        return {false, std::nullopt, name + " holds other samples than the blocks hold now"};
+    }
     return {true, stamp, ""};
 }
 
-// Moves the item on from its present name, through " (n)", to the first one it may use. A
-// file it could replace is first shown to `confirmContent`, and kept unless that finds the
-// record's content in it; `refuted` names those it found other content in already.
+// Moves the item on from its present name, through " (n)", to the first one it may use. A file
+// judged replaceable before, still as it was then, is taken again without a second look.
 void placeItem(const std::string& folder, const DownloadManifest& manifest,
                const std::set<std::string>& claimed, const std::set<std::string>& refuted,
                const ContentConfirmation& confirmContent, const std::string& plainName,
                DownloadItem& item) {
     for (;;) {
         if (!claimed.contains(item.fileName)) {
-            NameJudgement judged = judgeName(folder, manifest, item.fileName, item.identity);
-            if (judged.usable && judged.replaces &&
-                (refuted.contains(item.fileName) ||
-                 (confirmContent && !confirmContent(item, item.fileName)))) {
-                judged = {false, std::nullopt,
-                          item.fileName + " holds other samples than the blocks hold now"};
+            const std::string path = platform::pathInFolder(folder, item.fileName);
+            if (item.replaces && platform::stampOf(path) == item.replaces &&
+                !platform::partialFileInUse(platform::partialFileName(path))) {
+                return;
             }
+            NameJudgement judged = judgeName(folder, manifest, refuted, confirmContent, item);
             if (judged.usable) {
                 item.replaces = judged.replaces;
                 return;
@@ -76,6 +95,7 @@ void placeItem(const std::string& folder, const DownloadManifest& manifest,
             }
         }
         item.fileName = numberedFileName(plainName, ++item.nameNumber);
+        item.replaces.reset();
     }
 }
 
@@ -131,6 +151,7 @@ void placeAgain(DownloadJob& job, DownloadItem& item, const RecordInfo* table, b
     const std::string plainName = wavFileName(table[item.row]);
     if (nameTaken) {
         item.fileName = numberedFileName(plainName, ++item.nameNumber);
+        item.replaces.reset();
     }
     // The file judged at the job's start is still the one there when its stamp is, and a
     // file that has changed since is judged by the manifest alone: the blocks are the job's.

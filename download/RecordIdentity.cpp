@@ -85,16 +85,21 @@ bool sameRecord(const RecordIdentity& file, const RecordIdentity& wanted) {
     return shared;
 }
 
+bool holdsCopy(const RecordIdentity& file, const BlockCopy& copy) {
+    for (const BlockCopy& had : copies(file)) {
+        if (sameCopy(had, copy)) {
+            return true;
+        }
+    }
+    return false;
+}
+
 bool holdsAllOf(const RecordIdentity& file, const RecordIdentity& wanted) {
     if (!sameRecord(file, wanted)) {
         return false;
     }
     for (const BlockCopy& want : copies(wanted)) {
-        bool held = false;
-        for (const BlockCopy& had : copies(file)) {
-            held = held || sameCopy(had, want);
-        }
-        if (!held) {
+        if (!holdsCopy(file, want)) {
             return false;
         }
     }

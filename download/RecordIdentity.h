@@ -48,6 +48,9 @@ std::string isoDateTime(const RecordInfo& row);
 // when the other fields agree.
 bool sameRecord(const RecordIdentity& file, const RecordIdentity& wanted);
 
+// `file` holds this block's copy: the same block, entry and record.
+bool holdsCopy(const RecordIdentity& file, const BlockCopy& copy);
+
 // `file` holds the record `wanted` with at least the copies `wanted` reads: a block that was
 // absent when the file was made leaves it short of that block's channel.
 bool holdsAllOf(const RecordIdentity& file, const RecordIdentity& wanted);

@@ -327,10 +327,18 @@ TEST_F(DownloadFiles, TheWindowsFilesPassVerifyAndAreSkippedUntilOneChanges) {
     EXPECT_NE(out.find("missing  " + kName3), std::string::npos) << out;
     EXPECT_NE(out.find("unknown  stranger.wav"), std::string::npos) << out;
 
+    // The changed file may be someone's edit: it is kept, and the record read beside it.
+    const std::string kName4 = "5 Марта 18г 14-07-09 Запись 1 (4).wav";
     ASSERT_EQ(cliDownload({}, true), 0) << err;
-    EXPECT_NE(out.find("Line 2: written " + kName2), std::string::npos) << out;
+    EXPECT_NE(out.find("Line 2: written " + kName4 + " (" + kName2 +
+                       " has changed since it was downloaded and was kept)"),
+              std::string::npos)
+        << out;
     EXPECT_NE(out.find("Line 3: written " + kName3), std::string::npos) << out;
-    EXPECT_EQ(cli([&] { return cli::runVerify(folderText(), false); }), 0) << out;
+    EXPECT_TRUE(samples(kName4) == test::expectedSampleData({&setupA, 6}, {}, 0, kChannelBytes));
+    EXPECT_EQ(cli([&] { return cli::runVerify(folderText(), false); }), 1) << out;
+    EXPECT_NE(out.find("changed  " + kName2), std::string::npos) << out;
+    EXPECT_NE(out.find("ok       " + kName4), std::string::npos) << out;
 }
 
 TEST_F(DownloadFiles, AFileMadeWithoutABlockIsReadAgainOnceTheBlockIsBack) {
@@ -423,7 +431,8 @@ TEST_F(DownloadFiles, CheckedReadsEndByteExactWhenABitArrivedFlipped) {
     ASSERT_EQ(cliDownload({}, false, true), 0) << err;
     EXPECT_TRUE(samples(kName) == expected);
     const Bytes sent = takeReceived(3);
-    const Bytes fromTheStart{0x13, 5, 0, 0, 0};
+    // A whole batch from the record's start; the content check before the job asks for one.
+    const Bytes fromTheStart{0x13, 5, 0, 0, 0, 20};
     int reads = 0;
     for (auto at = sent.begin();
          (at = std::search(at, sent.end(), fromTheStart.begin(), fromTheStart.end())) != sent.end();
