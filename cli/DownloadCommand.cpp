@@ -181,14 +181,13 @@ bool runJob(CliStation& station, const DownloadRequest& request, const std::vect
         const ContentCheck check =
             compareContent(station.slotA, station.slotB, item,
                            platform::pathInFolder(request.folder, file), false);
-        if (check.match == ContentMatch::Same || check.match == ContentMatch::NotSampled) {
-            return true;
+        if (!contentAgrees(check)) {
+            std::fprintf(stderr,
+                         "Line %d: %s does not hold what the blocks hold now (%s): the record is "
+                         "read again\n",
+                         item.row + 1, file.c_str(), describeContentCheck(check).c_str());
         }
-        std::fprintf(stderr,
-                     "Line %d: %s does not hold what the blocks hold now (%s): the record is "
-                     "read again\n",
-                     item.row + 1, file.c_str(), describeContentCheck(check).c_str());
-        return false;
+        return check;
     };
     for (const DownloadItem& item :
          session.placeFiles(request.folder, request.skipExisting, holdsRecord)) {

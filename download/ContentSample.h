@@ -32,6 +32,12 @@ struct ContentCheck {
 ContentCheck compareContent(CBlockPort& slotA, CBlockPort& slotB, const DownloadItem& item,
                             const std::string& path, bool wholeRecords);
 
+// Whether a file may stand for the record: its content was found, or a block that streams only
+// whole records left the record to the directory's word.
+inline bool contentAgrees(const ContentCheck& check) {
+    return check.match == ContentMatch::Same || check.match == ContentMatch::NotSampled;
+}
+
 // "block A's sector 0 differs from the file", for a check that is not Same.
 std::string describeContentCheck(const ContentCheck& check);
 

@@ -29,9 +29,7 @@ DownloadItem copiesBoth(const DownloadItem& item, const RecordIdentity& file) {
 }
 
 // What the name offers the item: a file there is replaceable only when the manifest gives it
-// to the same record, the new read holds every copy it holds, its bytes are still the ones
-// the manifest noted (an edited or damaged file is nobody's to overwrite), and the content
-// check, when there is one and it has not refuted this file already, finds the record in it.
+// to the same record and the new read holds every copy it holds.
 NameJudgement judgeName(const std::string& folder, const DownloadManifest& manifest,
                         const std::set<std::string>& refuted,
                         const ContentConfirmation& confirmContent, const DownloadItem& item) {
@@ -62,12 +60,26 @@ NameJudgement judgeName(const std::string& folder, const DownloadManifest& manif
     if (!stamp) {
         return {false, std::nullopt, "something other than a plain file is at " + name};
     }
+    // A file whose bytes are no longer those the manifest noted is a damaged copy of this
+    // record (cut short, or spoilt on the disk), and a whole read replaces it. An intact one
+    // is replaced only once the blocks' samples are found in it.
     if (checkFile(folder, *entry) != FileCheck::Ok) {
-        return {false, std::nullopt, name + " has changed since it was downloaded and was kept"};
+        return {true, stamp, ""};
     }
-    if (refuted.contains(name) ||
-        (confirmContent && !confirmContent(copiesBoth(item, entry->record), name))) {
+    if (refuted.contains(name)) {
         return {false, std::nullopt, name + " holds other samples than the blocks hold now"};
+    }
+    // Replacing asks for the samples themselves: a block that streams only whole records
+    // cannot show them at a glance, and its file is kept.
+    if (confirmContent) {
+        const ContentCheck check = confirmContent(copiesBoth(item, entry->record), name);
+        if (check.match == ContentMatch::NotSampled) {
+            return {false, std::nullopt,
+                    name + " could not be compared with the blocks and was kept"};
+        }
+        if (check.match != ContentMatch::Same) {
+            return {false, std::nullopt, name + " holds other samples than the blocks hold now"};
+        }
     }
     return {true, stamp, ""};
 }
@@ -124,7 +136,7 @@ std::vector<DownloadItem> placeFiles(DownloadJob& job, const RecordInfo* table,
             // holds another recording: it is kept, as if this job had claimed it.
             std::vector<std::string> refuted;
             const auto confirmed = [&](const std::string& name) {
-                if (!confirmContent || confirmContent(item, name)) {
+                if (!confirmContent || contentAgrees(confirmContent(item, name))) {
                     return true;
                 }
                 refuted.push_back(name);

@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "download/ContentSample.h"
 #include "download/DownloadJob.h"
 #include "download/DownloadManifest.h"
 
@@ -12,15 +13,16 @@ namespace kelvra {
 // Decides, before a job starts, which file each queued record goes to in `folder`. A record
 // keeps its table name unless something there must be kept: a file is replaced only when the
 // manifest attributes it to the same record, the new read holds every block copy the file
-// holds, and `confirmContent` (when given) finds the record's content in it; anything else
+// holds, and `confirmContent` (when given) finds the record's samples in it; anything else
 // (another record's file, a file the manifest does not know, a file with more copies, other
 // samples, what is not a plain file, a partial file another download is writing) stays, and
 // the record takes the next free " (n)". With `skipExisting`, a record that the manifest says
 // is in the folder whole, with every copy the job would read and its bytes unchanged, is taken
-// out of the queue once `confirmContent` (when given) finds the record's content in that file.
+// out of the queue once `confirmContent` (when given) finds the record's content in that file,
+// or could only take the directory's word for it (a block that streams whole records only).
 // Returns those items, each with the name of the file that holds it.
 using ContentConfirmation =
-    std::function<bool(const DownloadItem& item, const std::string& fileName)>;
+    std::function<ContentCheck(const DownloadItem& item, const std::string& fileName)>;
 std::vector<DownloadItem> placeFiles(DownloadJob& job, const RecordInfo* table,
                                      const std::string& folder, const DownloadManifest& manifest,
                                      bool skipExisting,

@@ -2,9 +2,11 @@
 
 #include <cstdio>
 
+#include "download/ContentSample.h"
 #include "download/DownloadQueue.h"
 #include "link/LinkExchanges.h"
 #include "link/Messages.h"
+#include "platform/file/FilePath.h"
 #include "records/RecordListLine.h"
 #include "records/RecordTableRead.h"
 #include "ui/AboutDlg.h"
@@ -273,7 +275,13 @@ void CMainDlg::OnReadSelected() {
     }
     EnableItem(IDC_READ_SELECTED, false);
     EnableItem(IDC_CLEAR_MEMORY, false);
-    download_.placeFiles(*folder, false);
+    // A file the manifest gives to a record is replaced only once the blocks' samples are found
+    // in it: blocks cleared and recording again can list the same directory as before.
+    const std::string folderPath = *folder;
+    download_.placeFiles(folderPath, false, [&](const DownloadItem& item, const std::string& file) {
+        return contentAgrees(
+            compareContent(slotA, slotB, item, platform::pathInFolder(folderPath, file), false));
+    });
     download_.start();
 }
 
