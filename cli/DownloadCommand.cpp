@@ -38,7 +38,10 @@ public:
     explicit LineReport(bool json)
         : json_(json), outputInSight_(platform::standardOutputIsTerminal()) {}
 
-    void written(int line, const std::string& file) { report(line, file, "written", ""); }
+    // `warning`: what went wrong once the file was complete (see DownloadItem::warning).
+    void written(int line, const std::string& file, const std::string& warning) {
+        report(line, file, "written", "", warning);
+    }
     void skipped(int line, const std::string& file) {
         report(line, file, "skipped", "complete already");
     }
@@ -49,7 +52,8 @@ public:
     bool anyFailed() const { return failures_; }
 
 private:
-    void report(int line, const std::string& file, const char* status, const std::string& why) {
+    void report(int line, const std::string& file, const char* status, const std::string& why,
+                const std::string& warning = "") {
         std::string text;
         if (json_) {
             platform::JsonObject object;
@@ -61,6 +65,9 @@ private:
             }
             if (!why.empty()) {
                 object.add("message", why);
+            }
+            if (!warning.empty()) {
+                object.add("warning", warning);
             }
             text = object.text();
         } else {
@@ -78,6 +85,11 @@ private:
             std::fprintf(stderr, "%s\n", text.c_str());
         } else if (failure && !outputInSight_) {
             std::fprintf(stderr, "Line %d: %s\n", line + 1, why.c_str());
+        }
+        // A file written but not fully accounted for is told on standard error in any case.
+        if (!warning.empty()) {
+            std::fprintf(stderr, "Line %d: %s written, but %s\n", line + 1, file.c_str(),
+                         warning.c_str());
         }
     }
 
@@ -217,7 +229,7 @@ bool runJob(CliStation& station, const DownloadRequest& request, const std::vect
         if (i > job.queuePos) {
             report.failed(item.row, item.fileName, "not read: the job ended before it");
         } else if (why.empty()) {
-            report.written(item.row, item.fileName);
+            report.written(item.row, item.fileName, item.warning);
         } else if (const auto partial = session.partialFileOf(item)) {
             report.failed(item.row, item.fileName,
                           why + "; the partial file " + *partial + " is left");

@@ -282,9 +282,7 @@ Worker::Outcome Worker::completeRecord() {
     const std::string digest = job_.fileHash.hexDigest();
     if (job_.verifyReads) {
         // The link has no checksum: a read is trusted once another read gave the same bytes.
-        const bool confirmed = std::find(item.readHashes.begin(), item.readHashes.end(), digest) !=
-                               item.readHashes.end();
-        if (!confirmed) {
+        if (!item.confirmedBy(digest)) {
             item.readHashes.push_back(digest);
             job_.outputFile.close();
             if (item.readHashes.size() >= kMaxCheckedReads) {
@@ -302,6 +300,12 @@ Worker::Outcome Worker::completeRecord() {
         fileFailure();
         return Outcome::Ended;
     }
+    // From here on the file is written: whatever fails now is told with it, and the job goes on.
+    if (digest.empty()) {
+        item.warning = std::string("not recorded in ") + kManifestFileName +
+                       ": its SHA-256 could not be computed";
+        return nextRecord();
+    }
     ManifestEntry entry;
     entry.file = item.fileName;
     entry.size = kWavHeaderSize + 2 * item.channelBytes();
@@ -310,9 +314,9 @@ Worker::Outcome Worker::completeRecord() {
     entry.readMode = readModeOf(a_, b_);
     entry.downloadedAt = utcNow();
     entry.recoveries = item.recoveries;
-    if (!DownloadManifest::append(job_.outputFolder, entry)) {
-        fileFailure();
-        return Outcome::Ended;
+    std::string failure;
+    if (!DownloadManifest::append(job_.outputFolder, entry, &failure)) {
+        item.warning = std::string("not recorded in ") + kManifestFileName + ": " + failure;
     }
     return nextRecord();
 }
