@@ -9,6 +9,7 @@
 #include <string>
 
 #include "platform/file/OutputFile.h"
+#include "tests/support/FileFixtures.h"
 #include "tests/support/TempFolder.h"
 
 namespace kelvra::platform {
@@ -16,20 +17,13 @@ namespace {
 
 namespace fs = std::filesystem;
 
+using test::caseName;
+using test::Occupant;
+using test::put;
+using test::readText;
+using test::writeText;
+
 using test::TempFolder;
-
-void writeText(const fs::path& path, const std::string& text) {
-    std::ofstream(path, std::ios::binary) << text;
-}
-
-std::string readText(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
-bool put(OutputFile& file, const std::string& text) {
-    return file.write(reinterpret_cast<const std::uint8_t*>(text.data()), text.size());
-}
 
 TEST(OutputFileOpen, ReplacesAFileAtTheNameOnlyWithAWholeOne) {
     const TempFolder folder;
@@ -52,22 +46,6 @@ TEST(OutputFileOpen, ReplacesAFileAtTheNameOnlyWithAWholeOne) {
     EXPECT_FALSE(fs::exists(partial));
     EXPECT_TRUE(file.close()) << "closing a closed file";
     EXPECT_FALSE(file.commit()) << "committing no file";
-}
-
-template <class Case>
-std::string caseName(const ::testing::TestParamInfo<Case>& info) {
-    return info.param.name;
-}
-
-// Something another user of a shared folder could have put at the name before the download.
-struct Occupant {
-    const char* name;
-    std::function<void(const fs::path& name, const fs::path& folder)> place;
-    std::function<void(const fs::path& name, const fs::path& folder)> expectUntouched;
-};
-
-void PrintTo(const Occupant& occupant, std::ostream* out) {
-    *out << occupant.name;
 }
 
 class OutputFileRefuses : public ::testing::TestWithParam<Occupant> {};
