@@ -168,6 +168,11 @@ TEST(DownloadManifest, AManifestTooLargeOrNoFileIsNotReadAndSaysWhy) {
     EXPECT_EQ(DownloadManifest::load(folder.path().string()).error(),
               "kelvra-manifest.jsonl: not a regular file (a link, FIFO, device or folder), not "
               "read");
+    ::testing::internal::CaptureStderr();
+    EXPECT_EQ(cli::runVerify(folder.path().string(), false), 1);
+    EXPECT_EQ(::testing::internal::GetCapturedStderr(),
+              "kelvra-manifest.jsonl: not a regular file (a link, FIFO, device or folder), not "
+              "read\n");
     std::string failure;
     EXPECT_FALSE(DownloadManifest::append(folder.path().string(), entryOf("a.wav"), &failure));
     EXPECT_NE(failure, "");
