@@ -53,8 +53,8 @@ public:
     // Why the manifest as a whole was not read; empty when it was, or is missing.
     const std::string& error() const { return error_; }
 
-    // Appends `entry` to `folder`'s manifest and flushes it to the disk; when that fails,
-    // `failure`, if given, says why.
+    // Appends `entry` to `folder`'s manifest and flushes it to the disk; when that fails, or
+    // the entry has no hash, `failure`, if given, says why.
     static bool append(const std::string& folder, const ManifestEntry& entry,
                        std::string* failure = nullptr);
 

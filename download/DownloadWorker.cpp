@@ -300,12 +300,6 @@ Worker::Outcome Worker::completeRecord() {
         fileFailure();
         return Outcome::Ended;
     }
-    // From here on the file is written: whatever fails now is told with it, and the job goes on.
-    if (digest.empty()) {
-        item.warning = std::string("not recorded in ") + kManifestFileName +
-                       ": its SHA-256 could not be computed";
-        return nextRecord();
-    }
     ManifestEntry entry;
     entry.file = item.fileName;
     entry.size = kWavHeaderSize + 2 * item.channelBytes();
@@ -314,6 +308,8 @@ Worker::Outcome Worker::completeRecord() {
     entry.readMode = readModeOf(a_, b_);
     entry.downloadedAt = utcNow();
     entry.recoveries = item.recoveries;
+    // The file is written: a line the manifest does not take is told with it, and the job
+    // goes on.
     std::string failure;
     if (!DownloadManifest::append(job_.outputFolder, entry, &failure)) {
         item.warning = std::string("not recorded in ") + kManifestFileName + ": " + failure;

@@ -153,6 +153,14 @@ TEST(DownloadManifest, ALineCutShortIsEndedBeforeTheNextEntry) {
                     .ends_with("}\n" + manifestLine(entryOf("d.wav")) + "\n"));
 }
 
+TEST(DownloadManifest, AnEntryWhoseHashCouldNotBeComputedIsNotAppended) {
+    const test::TempFolder folder;
+    std::string failure;
+    EXPECT_FALSE(DownloadManifest::append(folder.path().string(), entryOf("a.wav", ""), &failure));
+    EXPECT_EQ(failure, "its SHA-256 could not be computed");
+    EXPECT_FALSE(fs::exists(folder.file(kManifestFileName)));
+}
+
 TEST(DownloadManifest, AManifestTooLargeOrNoFileIsNotReadAndSaysWhy) {
     const test::TempFolder folder;
     const fs::path name = folder.file(kManifestFileName);

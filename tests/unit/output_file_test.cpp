@@ -1,11 +1,6 @@
 #include <gtest/gtest.h>
 
-#include <cstdint>
 #include <filesystem>
-#include <fstream>
-#include <functional>
-#include <iterator>
-#include <ostream>
 #include <string>
 
 #include "platform/file/OutputFile.h"
