@@ -39,9 +39,11 @@ public:
     explicit LineReport(bool json)
         : json_(json), outputInSight_(platform::standardOutputIsTerminal()) {}
 
-    // `note` says why the record did not take an earlier name, when something there was kept.
-    void written(int line, const std::string& file, const std::string& note) {
-        report(line, file, "written", note);
+    // `note` says why the record did not take an earlier name, when something there was kept;
+    // `warning` what went wrong once the file was complete (see DownloadItem::warning).
+    void written(int line, const std::string& file, const std::string& note,
+                 const std::string& warning) {
+        report(line, file, "written", note, warning);
     }
     void skipped(int line, const std::string& file) {
         report(line, file, "skipped", "complete already");
@@ -53,7 +55,8 @@ public:
     bool anyFailed() const { return failures_; }
 
 private:
-    void report(int line, const std::string& file, const char* status, const std::string& why) {
+    void report(int line, const std::string& file, const char* status, const std::string& why,
+                const std::string& warning = "") {
         std::string text;
         if (json_) {
             platform::JsonObject object;
@@ -65,6 +68,9 @@ private:
             }
             if (!why.empty()) {
                 object.add("message", why);
+            }
+            if (!warning.empty()) {
+                object.add("warning", warning);
             }
             text = object.text();
         } else {
@@ -82,6 +88,11 @@ private:
             std::fprintf(stderr, "%s\n", text.c_str());
         } else if (failure && !outputInSight_) {
             std::fprintf(stderr, "Line %d: %s\n", line + 1, why.c_str());
+        }
+        // A file written but not fully accounted for is told on standard error in any case.
+        if (!warning.empty()) {
+            std::fprintf(stderr, "Line %d: %s written, but %s\n", line + 1, file.c_str(),
+                         warning.c_str());
         }
     }
 
@@ -237,7 +248,7 @@ bool runJob(CliStation& station, const DownloadRequest& request, const std::vect
         if (i > job.queuePos) {
             report.failed(item.row, item.fileName, "not read: the job ended before it");
         } else if (why.empty()) {
-            report.written(item.row, item.fileName, item.placementNote);
+            report.written(item.row, item.fileName, item.placementNote, item.warning);
         } else if (const auto partial = session.partialFileOf(item)) {
             report.failed(item.row, item.fileName,
                           why + "; the partial file " + *partial + " is left");

@@ -62,6 +62,9 @@ int runVerify(const std::string& folder, bool json) {
     for (const std::string& line : manifest.unreadable()) {
         std::fprintf(stderr, "%s\n", line.c_str());
     }
+    if (!manifest.error().empty()) {
+        return kExitFailed;
+    }
     if (manifest.entries().empty()) {
         std::fprintf(stderr, "%s: no files downloaded here (%s has no entries)\n", folder.c_str(),
                      kManifestFileName);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <algorithm>
 #include <array>
 #include <atomic>
 #include <cstdint>
@@ -47,6 +48,16 @@ struct DownloadItem {
     std::vector<std::string> readHashes;
     // Why the record was given up while the job went on; empty when it was not.
     std::string failure;
+    // What went wrong after the record's file was complete and had its name, such as the
+    // manifest refusing its line; the file is written all the same.
+    std::string warning;
+
+    // Whether an earlier read gave `digest`. A digest that could not be computed (empty)
+    // confirms nothing, not even another one like it.
+    bool confirmedBy(const std::string& digest) const {
+        return !digest.empty() &&
+               std::find(readHashes.begin(), readHashes.end(), digest) != readHashes.end();
+    }
 
     // In 64 bits: a corrupted directory entry can claim more than 32 bits can count.
     std::uint64_t channelBytes() const {

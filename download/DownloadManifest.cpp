@@ -1,10 +1,12 @@
 #include "download/DownloadManifest.h"
 
+#include <algorithm>
 #include <filesystem>
-#include <fstream>
 
+#include "download/PlainFileName.h"
 #include "platform/file/AppendFile.h"
 #include "platform/file/FilePath.h"
+#include "platform/file/RegularFile.h"
 #include "platform/hash/Sha256.h"
 #include "platform/json/JsonReader.h"
 #include "platform/json/JsonWriter.h"
@@ -140,25 +142,65 @@ std::optional<ManifestEntry> parseManifestLine(const std::string& line) {
 
 DownloadManifest DownloadManifest::load(const std::string& folder) {
     DownloadManifest manifest;
-    std::ifstream in(utf8Path(platform::pathInFolder(folder, kManifestFileName)), std::ios::binary);
-    std::string line;
-    for (int number = 1; std::getline(in, line); ++number) {
+    const platform::FileRead read = platform::readRegularFile(
+        platform::pathInFolder(folder, kManifestFileName), kMaxManifestBytes);
+    switch (read.status) {
+        case platform::FileReadStatus::Missing:
+            return manifest;
+        case platform::FileReadStatus::NotRegular:
+            manifest.error_ = "not a regular file (a link, FIFO, device or folder), not read";
+            break;
+        case platform::FileReadStatus::TooLarge:
+            manifest.error_ =
+                "larger than " + std::to_string(kMaxManifestBytes >> 20) + " MiB, not read";
+            break;
+        case platform::FileReadStatus::Failed:
+            manifest.error_ = "cannot be read: " + read.failure;
+            break;
+        case platform::FileReadStatus::Read:
+            break;
+    }
+    if (!manifest.error_.empty()) {
+        manifest.error_ = std::string(kManifestFileName) + ": " + manifest.error_;
+        manifest.unreadable_.push_back(manifest.error_);
+        return manifest;
+    }
+    std::size_t start = 0;
+    for (int number = 1; start < read.bytes.size(); ++number) {
+        const std::size_t end = std::min(read.bytes.find('\n', start), read.bytes.size());
+        std::string line = read.bytes.substr(start, end - start);
+        start = end + 1;
         if (!line.empty() && line.back() == '\r') {
             line.pop_back();
         }
-        if (line.empty()) {
-            continue;
+        if (!line.empty()) {
+            manifest.readLine(number, line);
         }
-        auto entry = parseManifestLine(line);
-        if (!entry) {
-            manifest.unreadable_.push_back(std::string(kManifestFileName) + " line " +
-                                           std::to_string(number) + ": not an entry, ignored");
-            continue;
-        }
-        const std::string name = entry->file;
-        manifest.entries_.insert_or_assign(name, std::move(*entry));
     }
     return manifest;
+}
+
+void DownloadManifest::readLine(int number, const std::string& line) {
+    std::string problem;
+    std::optional<ManifestEntry> entry;
+    if (line.size() > kMaxManifestLineBytes) {
+        problem = "longer than " + std::to_string(kMaxManifestLineBytes >> 10) + " KiB, ignored";
+    } else if (platform::nestsDeeperThan(line, platform::kMaxJsonDepth)) {
+        problem =
+            "nested deeper than " + std::to_string(platform::kMaxJsonDepth) + " levels, ignored";
+    } else if (entry = parseManifestLine(line); !entry) {
+        problem = "not an entry, ignored";
+    } else if (!isPlainFileName(entry->file)) {
+        // The name itself is not repeated: it may hold anything, escapes for the terminal too.
+        problem = "its file is not a plain name in the folder, not usable, ignored";
+    }
+    if (!problem.empty()) {
+        unreadable_.push_back(std::string(kManifestFileName) + " line " + std::to_string(number) +
+                              ": " + problem);
+        return;
+    }
+    const std::string name = entry->file;
+    entries_.insert_or_assign(name, std::move(*entry));
 }
 
 const ManifestEntry* DownloadManifest::entryFor(const std::string& file) const {
@@ -166,9 +208,10 @@ const ManifestEntry* DownloadManifest::entryFor(const std::string& file) const {
     return found == entries_.end() ? nullptr : &found->second;
 }
 
-bool DownloadManifest::append(const std::string& folder, const ManifestEntry& entry) {
+bool DownloadManifest::append(const std::string& folder, const ManifestEntry& entry,
+                              std::string* failure) {
     return platform::appendLine(platform::pathInFolder(folder, kManifestFileName),
-                                manifestLine(entry));
+                                manifestLine(entry), failure);
 }
 
 FileCheck checkFile(const std::string& folder, const ManifestEntry& entry) {

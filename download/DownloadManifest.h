@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <map>
@@ -15,6 +16,11 @@ namespace kelvra {
 // completely, in JSON, appended once the file has its name. It is what tells a file that holds
 // a record from one that only has its name.
 inline constexpr const char* kManifestFileName = "kelvra-manifest.jsonl";
+
+// What a manifest may hold before it is read no further. A line is a few hundred bytes, so a
+// manifest of this size notes well over a hundred thousand downloads.
+inline constexpr std::size_t kMaxManifestBytes = std::size_t{64} << 20;
+inline constexpr std::size_t kMaxManifestLineBytes = std::size_t{64} << 10;
 
 struct ManifestEntry {
     std::string file;  // the name in the folder
@@ -34,21 +40,31 @@ std::optional<ManifestEntry> parseManifestLine(const std::string& line);
 // download of that name replaced the file.
 class DownloadManifest {
 public:
-    // Reads `folder`'s manifest; a missing one is empty. A line that cannot be read is kept
-    // in `unreadable` ("kelvra-manifest.jsonl line 3: not an entry") and otherwise ignored.
+    // Reads `folder`'s manifest; a missing one is empty. A line that cannot be read, or whose
+    // file is not a plain name in the folder, is kept in `unreadable` ("kelvra-manifest.jsonl
+    // line 3: not an entry, ignored") and otherwise ignored. A manifest that is not a regular
+    // file, is larger than kMaxManifestBytes or cannot be read is left unread and empty, and
+    // `error` says why (as the first line of `unreadable` too).
     static DownloadManifest load(const std::string& folder);
 
     // The entry for a file of the folder, if the manifest has one.
     const ManifestEntry* entryFor(const std::string& file) const;
     const std::map<std::string, ManifestEntry>& entries() const { return entries_; }
     const std::vector<std::string>& unreadable() const { return unreadable_; }
+    // Why the manifest as a whole was not read; empty when it was, or is missing.
+    const std::string& error() const { return error_; }
 
-    // Appends `entry` to `folder`'s manifest and flushes it to the disk.
-    static bool append(const std::string& folder, const ManifestEntry& entry);
+    // Appends `entry` to `folder`'s manifest and flushes it to the disk; when that fails, or
+    // the entry has no hash, `failure`, if given, says why.
+    static bool append(const std::string& folder, const ManifestEntry& entry,
+                       std::string* failure = nullptr);
 
 private:
+    void readLine(int number, const std::string& line);
+
     std::map<std::string, ManifestEntry> entries_;
     std::vector<std::string> unreadable_;
+    std::string error_;
 };
 
 // The file that the manifest attributes to a record with all the copies `wanted` reads, whose

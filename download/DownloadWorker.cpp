@@ -285,9 +285,7 @@ Worker::Outcome Worker::completeRecord() {
     const std::string digest = job_.fileHash.hexDigest();
     if (job_.verifyReads) {
         // The link has no checksum: a read is trusted once another read gave the same bytes.
-        const bool confirmed = std::find(item.readHashes.begin(), item.readHashes.end(), digest) !=
-                               item.readHashes.end();
-        if (!confirmed) {
+        if (!item.confirmedBy(digest)) {
             item.readHashes.push_back(digest);
             job_.outputFile.close();
             if (item.readHashes.size() >= kMaxCheckedReads) {
@@ -315,9 +313,11 @@ Worker::Outcome Worker::completeRecord() {
     entry.readMode = readModeOf(a_, b_);
     entry.downloadedAt = utcNow();
     entry.recoveries = item.recoveries;
-    if (!DownloadManifest::append(job_.outputFolder, entry)) {
-        fileFailure();
-        return Outcome::Ended;
+    // The file is written: a line the manifest does not take is told with it, and the job
+    // goes on.
+    std::string failure;
+    if (!DownloadManifest::append(job_.outputFolder, entry, &failure)) {
+        item.warning = std::string("not recorded in ") + kManifestFileName + ": " + failure;
     }
     return nextRecord();
 }

@@ -6,6 +6,8 @@ if(WIN32)
         ${CMAKE_CURRENT_SOURCE_DIR}/win32/Win32AppendFile.cpp
         ${CMAKE_CURRENT_SOURCE_DIR}/win32/Win32FolderEntry.cpp
         ${CMAKE_CURRENT_SOURCE_DIR}/win32/Win32FolderLock.cpp
+        ${CMAKE_CURRENT_SOURCE_DIR}/win32/Win32RegularFile.cpp
+        ${CMAKE_CURRENT_SOURCE_DIR}/win32/SystemReason.cpp
         ${CMAKE_CURRENT_SOURCE_DIR}/win32/Utf16.cpp
     )
 else()
@@ -14,5 +16,6 @@ else()
         ${CMAKE_CURRENT_SOURCE_DIR}/posix/PosixAppendFile.cpp
         ${CMAKE_CURRENT_SOURCE_DIR}/posix/PosixFolderEntry.cpp
         ${CMAKE_CURRENT_SOURCE_DIR}/posix/PosixFolderLock.cpp
+        ${CMAKE_CURRENT_SOURCE_DIR}/posix/PosixRegularFile.cpp
     )
 endif()

@@ -348,6 +348,16 @@ void CMainDlg::jobFinished() {
     if (monitor_.slotChanges() != slotChangesAtJobStart_) {
         blocksChanged();
     }
+    // The job went on past a file whose manifest line was not written: the user hears of the
+    // first, since the next download will not know that file as complete.
+    const DownloadJob& job = download_.job();
+    for (int i = 0; i < job.queueLength; ++i) {
+        const DownloadItem& item = job.downloadQueue[static_cast<std::size_t>(i)];
+        if (!item.warning.empty()) {
+            showMessage((item.fileName + " written, but " + item.warning).c_str());
+            break;
+        }
+    }
 }
 
 void CMainDlg::showMessage(const char* message) {

@@ -62,7 +62,38 @@ bool JsonFields::has(const std::string& name) const {
     return value_->find(name) != nullptr;
 }
 
+bool nestsDeeperThan(std::string_view text, int limit) {
+    int depth = 0;
+    bool inString = false;
+    bool escaped = false;
+    for (const char c : text) {
+        if (inString) {
+            if (escaped) {
+                escaped = false;
+            } else if (c == '\\') {
+                escaped = true;
+            } else if (c == '"') {
+                inString = false;
+            }
+        } else if (c == '"') {
+            inString = true;
+        } else if (c == '{' || c == '[') {
+            if (++depth > limit) {
+                return true;
+            }
+        } else if ((c == '}' || c == ']') && depth > 0) {
+            --depth;
+        }
+    }
+    return false;
+}
+
 std::optional<JsonFields> parseJsonObject(const std::string& line) {
+    // Reading, copying and destroying a value each recurse once per level: a deep line would
+    // end the program on its stack.
+    if (nestsDeeperThan(line, kMaxJsonDepth)) {
+        return std::nullopt;
+    }
     // Without exceptions a malformed text comes back as a discarded value, which is no object.
     nlohmann::json parsed = nlohmann::json::parse(line, nullptr, false);
     if (!parsed.is_object()) {

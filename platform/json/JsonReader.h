@@ -4,6 +4,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 
 namespace kelvra::platform {
 
@@ -29,7 +30,16 @@ private:
     std::shared_ptr<const Value> value_;
 };
 
-// Nothing when `line` is not one JSON object (malformed, an array, a number...). Never throws.
+// The deepest objects and arrays may nest in what parseJsonObject reads: a line of the
+// download manifest nests two deep.
+inline constexpr int kMaxJsonDepth = 32;
+
+// Whether objects and arrays in `text` nest more than `limit` deep, told by counting brackets
+// outside strings, without reading the text as JSON.
+bool nestsDeeperThan(std::string_view text, int limit);
+
+// Nothing when `line` is not one JSON object (malformed, an array, a number...) or nests deeper
+// than kMaxJsonDepth: nothing that deep is ever built. Never throws.
 std::optional<JsonFields> parseJsonObject(const std::string& line);
 
 }  // namespace kelvra::platform

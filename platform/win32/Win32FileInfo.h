@@ -14,7 +14,4 @@ bool soleRegularFile(HANDLE file, BY_HANDLE_FILE_INFORMATION& info);
 // everything, so that nothing holding the file stands in the way.
 HANDLE openAttributesOnly(const std::wstring& path);
 
-// The system's words for its last error, without the closing full stop and line break.
-std::string systemReason();
-
 }  // namespace kelvra::platform

@@ -14,26 +14,9 @@ bool soleRegularFile(HANDLE file, BY_HANDLE_FILE_INFORMATION& info) {
 }
 
 HANDLE openAttributesOnly(const std::wstring& path) {
-    return CreateFileW(path.c_str(), FILE_READ_ATTRIBUTES,
-                       FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                       OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS,
-                       nullptr);
-}
-
-std::string systemReason() {
-    const DWORD error = GetLastError();
-    wchar_t* text = nullptr;
-    const DWORD length = FormatMessageW(
-        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-        nullptr, error, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
-    std::string reason =
-        length != 0 ? toUtf8(std::wstring(text, length)) : "system error " + std::to_string(error);
-    LocalFree(text);
-    while (!reason.empty() &&
-           (reason.back() == '\n' || reason.back() == '\r' || reason.back() == '.')) {
-        reason.pop_back();
-    }
-    return reason;
+    return CreateFileW(
+        path.c_str(), FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+        nullptr, OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS, nullptr);
 }
 
 FolderEntry entryAt(const std::string& path) {
@@ -64,11 +47,10 @@ std::optional<FileStamp> stampOf(const std::string& path) {
     const auto wide = [](DWORD high, DWORD low) {
         return (static_cast<std::uint64_t>(high) << 32) | low;
     };
-    return FileStamp{
-        info.dwVolumeSerialNumber, wide(info.nFileIndexHigh, info.nFileIndexLow),
-        wide(info.nFileSizeHigh, info.nFileSizeLow),
-        static_cast<std::int64_t>(
-            wide(info.ftLastWriteTime.dwHighDateTime, info.ftLastWriteTime.dwLowDateTime))};
+    return FileStamp{info.dwVolumeSerialNumber, wide(info.nFileIndexHigh, info.nFileIndexLow),
+                     wide(info.nFileSizeHigh, info.nFileSizeLow),
+                     static_cast<std::int64_t>(wide(info.ftLastWriteTime.dwHighDateTime,
+                                                    info.ftLastWriteTime.dwLowDateTime))};
 }
 
 bool partialFileInUse(const std::string& path) {

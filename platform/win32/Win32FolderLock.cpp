@@ -4,6 +4,7 @@
 
 #include "platform/file/FilePath.h"
 #include "platform/file/FolderLock.h"
+#include "platform/win32/SystemReason.h"
 #include "platform/win32/Utf16.h"
 #include "platform/win32/Win32FileInfo.h"
 

@@ -8,6 +8,7 @@
 
 #include "platform/file/FilePath.h"
 #include "platform/file/OutputFile.h"
+#include "platform/win32/SystemReason.h"
 #include "platform/win32/Utf16.h"
 #include "platform/win32/Win32FileInfo.h"
 
@@ -139,9 +140,9 @@ bool OutputFile::open(const std::string& name) {
     // user could aim it at a file of ours. The file is emptied only once known to be a plain
     // file on a disk, so a device, pipe or link there is left as it was.
     // Delete access lets the commit rename the file through this handle.
-    HANDLE file = CreateFileW(partial.c_str(), GENERIC_WRITE | FILE_READ_ATTRIBUTES | DELETE, 0,
-                              nullptr, OPEN_ALWAYS,
-                              FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+    HANDLE file =
+        CreateFileW(partial.c_str(), GENERIC_WRITE | FILE_READ_ATTRIBUTES | DELETE, 0, nullptr,
+                    OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
     if (file == INVALID_HANDLE_VALUE) {
         failure_ = systemReason();
         return false;

@@ -392,6 +392,29 @@ TEST_F(DownloadFiles, AFileThatCannotBeMadeIsNamedWithTheReason) {
         << "what was at the name is left as it was";
 }
 
+TEST_F(DownloadFiles, AFileWhoseManifestLineIsRefusedIsWrittenAndTheJobGoesOn) {
+    place(resetClockBlock(), block(18, 43, 60, false));
+    fs::create_directory(folder.file(kManifestFileName));
+    downloadInWindow({1});
+    EXPECT_EQ(folder.fileNames(), std::vector<std::string>{kName2});
+    ASSERT_EQ(driver.messageBoxes().size(), 1u);
+    EXPECT_TRUE(driver.messageBoxes()[0].text.starts_with(
+        kName2 + " written, but not recorded in kelvra-manifest.jsonl: "))
+        << driver.messageBoxes()[0].text;
+    closeWindow();
+
+    EXPECT_EQ(cliDownload({1, 3}, false), 0) << err;
+    EXPECT_NE(out.find("Line 1: written " + kName + "\nLine 3: written " + kName3),
+              std::string::npos)
+        << out;
+    EXPECT_NE(err.find("kelvra-manifest.jsonl: not a regular file"), std::string::npos) << err;
+    EXPECT_NE(
+        err.find("Line 3: " + kName3 + " written, but not recorded in kelvra-manifest.jsonl: "),
+        std::string::npos)
+        << err;
+    EXPECT_EQ(folder.fileNames(), (std::vector<std::string>{kName2, kName3, kName}));
+}
+
 TEST_F(DownloadFiles, CheckedReadsEndByteExactWhenABitArrivedFlipped) {
     auto a = block(18, 42, 60, true);
     a.entries = {entry(5, 1, true, 7)};

@@ -26,6 +26,14 @@ Bytes sectorOf(int block, std::uint32_t sector) {
     return bytes;
 }
 
+TEST(CheckedReads, OnlyTheSameComputedDigestConfirmsARead) {
+    DownloadItem item;
+    item.readHashes = {"", std::string(64, 'a')};
+    EXPECT_TRUE(item.confirmedBy(std::string(64, 'a')));
+    EXPECT_FALSE(item.confirmedBy(std::string(64, 'b')));
+    EXPECT_FALSE(item.confirmedBy("")) << "two reads whose hash failed agreed";
+}
+
 class RecordingHost : public DownloadHost {
 public:
     void resumeTimers(bool recovery) override { recoveryTimer = recovery; }

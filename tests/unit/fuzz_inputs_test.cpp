@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "fuzz/harness/ManifestRun.h"
 #include "fuzz/harness/RecordTableRun.h"
 #include "fuzz/harness/ScenarioRun.h"
 #include "fuzz/harness/SessionTableRun.h"
@@ -31,6 +32,7 @@ constexpr Target kTargets[] = {
     {"record_table", &fuzz::runRecordTable},
     {"session_table", &fuzz::runSessionTable},
     {"scenario", &fuzz::runScenario},
+    {"manifest", &fuzz::runManifest},
 };
 
 // A fuzz input kept in the repository: a seed, or one the fuzzer once failed on, replayed

@@ -1,14 +1,10 @@
 #include <gtest/gtest.h>
 
-#include <cstdint>
 #include <filesystem>
-#include <fstream>
-#include <functional>
-#include <iterator>
-#include <ostream>
 #include <string>
 
 #include "platform/file/OutputFile.h"
+#include "tests/support/FileFixtures.h"
 #include "tests/support/TempFolder.h"
 
 namespace kelvra::platform {
@@ -16,20 +12,13 @@ namespace {
 
 namespace fs = std::filesystem;
 
+using test::caseName;
+using test::Occupant;
+using test::put;
+using test::readText;
+using test::writeText;
+
 using test::TempFolder;
-
-void writeText(const fs::path& path, const std::string& text) {
-    std::ofstream(path, std::ios::binary) << text;
-}
-
-std::string readText(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
-bool put(OutputFile& file, const std::string& text) {
-    return file.write(reinterpret_cast<const std::uint8_t*>(text.data()), text.size());
-}
 
 TEST(OutputFileOpen, ReplacesAFileAtTheNameOnlyWithAWholeOne) {
     const TempFolder folder;
@@ -77,22 +66,6 @@ TEST(OutputFileCommit, ReplacesNothingButTheVeryFileItWasToldOf) {
     EXPECT_EQ(file.commit(other.string(), std::nullopt), CommitResult::Done);
     EXPECT_EQ(readText(other), "RIFF");
     EXPECT_FALSE(fs::exists(folder.file("record.wav.part")));
-}
-
-template <class Case>
-std::string caseName(const ::testing::TestParamInfo<Case>& info) {
-    return info.param.name;
-}
-
-// Something another user of a shared folder could have put at the name before the download.
-struct Occupant {
-    const char* name;
-    std::function<void(const fs::path& name, const fs::path& folder)> place;
-    std::function<void(const fs::path& name, const fs::path& folder)> expectUntouched;
-};
-
-void PrintTo(const Occupant& occupant, std::ostream* out) {
-    *out << occupant.name;
 }
 
 class OutputFileRefuses : public ::testing::TestWithParam<Occupant> {};

@@ -1,14 +1,13 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <set>
 #include <sstream>
 #include <string>
 #include <thread>
 
 #include "platform/file/AppendFile.h"
+#include "tests/support/FileFixtures.h"
 #include "tests/support/TempFolder.h"
 
 namespace kelvra::platform {
@@ -16,10 +15,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-std::string readText(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
+using test::readText;
 
 TEST(AppendLine, CreatesTheFileThenAppendsEachLine) {
     const test::TempFolder folder;
@@ -44,8 +40,13 @@ TEST(AppendLine, LinesOfTwoWritersStayWhole) {
     first.join();
     std::istringstream lines(readText(file));
     int count = 0;
-    for (std::string line; std::getline(lines, line); ++count) {
-        ASSERT_TRUE(line == lineA || line == lineB) << "line " << count << " is torn";
+    for (std::string line; std::getline(lines, line);) {
+        // A writer that looks at the end while the other's line is still going out takes it
+        // for one cut short and ends it first: an empty line, which readers skip.
+        if (!line.empty()) {
+            ASSERT_TRUE(line == lineA || line == lineB) << "line " << count << " is torn";
+            ++count;
+        }
     }
     EXPECT_EQ(count, 200);
 }

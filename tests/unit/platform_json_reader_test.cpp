@@ -63,6 +63,22 @@ TEST(JsonReader, AnIntegerMustFit) {
     EXPECT_EQ(fields->integer("real"), std::nullopt);
 }
 
+// `depth` objects and arrays inside one another, innermost empty: {"a":[[...]]}.
+std::string nested(int depth) {
+    return "{\"a\":" + std::string(static_cast<std::size_t>(depth - 1), '[') +
+           std::string(static_cast<std::size_t>(depth - 1), ']') + "}";
+}
+
+TEST(JsonReader, NestsAsDeepAsTheBoundAndCountsNoBracketInAString) {
+    EXPECT_TRUE(parseJsonObject(nested(kMaxJsonDepth)));
+    EXPECT_EQ(parseJsonObject(nested(kMaxJsonDepth + 1)), std::nullopt);
+    // An escaped backslash, then an escaped quote: the string goes on, and so do its brackets.
+    const std::string brackets = std::string(100, '[') + "{";
+    const auto fields = parseJsonObject(R"({"a":"\\\")" + brackets + R"("})");
+    ASSERT_TRUE(fields);
+    EXPECT_EQ(fields->string("a"), R"(\")" + brackets);
+}
+
 struct NotAnObject {
     const char* name;
     std::string line;
@@ -85,7 +101,8 @@ INSTANTIATE_TEST_SUITE_P(
                     NotAnObject{"TrailingComma", R"({"a":1,})"},
                     NotAnObject{"InvalidUtf8", "{\"a\":\"\xff\"}"}, NotAnObject{"Array", "[1,2]"},
                     NotAnObject{"Number", "42"}, NotAnObject{"String", R"("text")"},
-                    NotAnObject{"Null", "null"}),
+                    NotAnObject{"Null", "null"},
+                    NotAnObject{"NestedOneHundredThousandDeep", nested(100000)}),
     [](const testing::TestParamInfo<NotAnObject>& line) { return line.param.name; });
 
 }  // namespace

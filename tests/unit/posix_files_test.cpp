@@ -8,42 +8,35 @@
 
 #include <chrono>
 #include <condition_variable>
-#include <cstdint>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <functional>
-#include <iterator>
 #include <mutex>
 #include <ostream>
 #include <string>
 #include <thread>
+#include <vector>
 
+#include "download/DownloadManifest.h"
 #include "platform/file/AppendFile.h"
 #include "platform/file/OutputFile.h"
 #include "platform/hash/Sha256.h"
+#include "tests/support/FileFixtures.h"
 #include "tests/support/TempFolder.h"
 
 namespace kelvra::platform {
 namespace {
 
 namespace fs = std::filesystem;
+using test::caseName;
+using test::Occupant;
+using test::put;
+using test::readText;
+using test::writeText;
 using namespace std::chrono_literals;
 
 using test::TempFolder;
-
-void writeText(const fs::path& path, const std::string& text) {
-    std::ofstream(path, std::ios::binary) << text;
-}
-
-std::string readText(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
-bool put(OutputFile& file, const std::string& text) {
-    return file.write(reinterpret_cast<const std::uint8_t*>(text.data()), text.size());
-}
 
 // Opens `name`; should the open still wait after five seconds, a reader comes to the FIFO
 // there so that it returns, and `stuck` tells the test it had to.
@@ -73,22 +66,6 @@ bool openWithWatchdog(OutputFile& file, const fs::path& name, bool& stuck) {
     return opened;
 }
 
-template <class Case>
-std::string caseName(const ::testing::TestParamInfo<Case>& info) {
-    return info.param.name;
-}
-
-// Something another user of a shared folder could have put at the name before the download.
-struct Occupant {
-    const char* name;
-    std::function<void(const fs::path& name, const fs::path& folder)> place;
-    std::function<void(const fs::path& name, const fs::path& folder)> expectUntouched;
-};
-
-void PrintTo(const Occupant& occupant, std::ostream* out) {
-    *out << occupant.name;
-}
-
 class PosixOutputFileRefuses : public ::testing::TestWithParam<Occupant> {};
 
 TEST_P(PosixOutputFileRefuses, WhatIsNotARegularFileAndLeavesItAsItWas) {
@@ -109,31 +86,93 @@ TEST_P(PosixOutputFileRefuses, WhatIsNotARegularFileAndLeavesItAsItWas) {
     GetParam().expectUntouched(name, folder.path());
 }
 
+// What may stand at a file's name in a shared folder that is not a regular file of its own.
+std::vector<Occupant> notRegularFiles() {
+    return {
+        Occupant{"LinkToAnotherFile",
+                 [](const fs::path& name, const fs::path& folder) {
+                     writeText(folder / "victim", "someone's data");
+                     fs::create_symlink(folder / "victim", name);
+                 },
+                 [](const fs::path& name, const fs::path& folder) {
+                     EXPECT_EQ(readText(folder / "victim"), "someone's data");
+                     EXPECT_TRUE(fs::is_symlink(name));
+                 }},
+        Occupant{"LinkToAMissingFile",
+                 [](const fs::path& name, const fs::path& folder) {
+                     fs::create_symlink(folder / "planted", name);
+                 },
+                 [](const fs::path&, const fs::path& folder) {
+                     EXPECT_FALSE(fs::exists(folder / "planted"));
+                 }},
+        Occupant{"Fifo",
+                 [](const fs::path& name, const fs::path&) {
+                     ASSERT_EQ(::mkfifo(name.c_str(), 0644), 0);
+                 },
+                 [](const fs::path& name, const fs::path&) {
+                     EXPECT_TRUE(fs::is_fifo(fs::symlink_status(name)));
+                 }},
+    };
+}
+
+INSTANTIATE_TEST_SUITE_P(AtTheName, PosixOutputFileRefuses, ::testing::ValuesIn(notRegularFiles()),
+                         caseName<Occupant>);
+
+// Loads the manifest of `folder`; should that still be going after five seconds, a writer comes
+// to the FIFO at `name` and goes, so that it ends, and `stuck` tells the test it had to.
+DownloadManifest loadWithWatchdog(const fs::path& folder, const fs::path& name, bool& stuck) {
+    std::mutex mutex;
+    std::condition_variable changed;
+    bool returned = false;
+    std::thread watchdog([&] {
+        std::unique_lock lock(mutex);
+        if (!changed.wait_for(lock, 5s, [&] { return returned; })) {
+            stuck = true;
+            const int writer = ::open(name.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC);
+            if (writer >= 0) {
+                ::close(writer);
+            }
+        }
+    });
+    DownloadManifest manifest = DownloadManifest::load(folder.string());
+    {
+        std::lock_guard lock(mutex);
+        returned = true;
+    }
+    changed.notify_all();
+    watchdog.join();
+    return manifest;
+}
+
+class PosixManifestRefuses : public ::testing::TestWithParam<Occupant> {};
+
+TEST_P(PosixManifestRefuses, WhatIsNotARegularFileWithoutWaitingOrReadingIt) {
+    const TempFolder folder;
+    const fs::path name = folder.path() / kManifestFileName;
+    GetParam().place(name, folder.path());
+
+    bool stuck = false;
+    const DownloadManifest manifest = loadWithWatchdog(folder.path(), name, stuck);
+    EXPECT_FALSE(stuck) << "the manifest's open waited for a writer";
+    EXPECT_TRUE(manifest.entries().empty());
+    EXPECT_EQ(manifest.error(),
+              "kelvra-manifest.jsonl: not a regular file (a link, FIFO, device or folder), not "
+              "read");
+    std::string failure;
+    EXPECT_FALSE(DownloadManifest::append(folder.path().string(), ManifestEntry{}, &failure));
+    EXPECT_NE(failure, "");
+    GetParam().expectUntouched(name, folder.path());
+}
+
 INSTANTIATE_TEST_SUITE_P(
-    AtTheName, PosixOutputFileRefuses,
-    ::testing::Values(Occupant{"LinkToAnotherFile",
-                               [](const fs::path& name, const fs::path& folder) {
-                                   writeText(folder / "victim", "someone's data");
-                                   fs::create_symlink(folder / "victim", name);
-                               },
-                               [](const fs::path& name, const fs::path& folder) {
-                                   EXPECT_EQ(readText(folder / "victim"), "someone's data");
-                                   EXPECT_TRUE(fs::is_symlink(name));
-                               }},
-                      Occupant{"LinkToAMissingFile",
-                               [](const fs::path& name, const fs::path& folder) {
-                                   fs::create_symlink(folder / "planted", name);
-                               },
-                               [](const fs::path&, const fs::path& folder) {
-                                   EXPECT_FALSE(fs::exists(folder / "planted"));
-                               }},
-                      Occupant{"Fifo",
-                               [](const fs::path& name, const fs::path&) {
-                                   ASSERT_EQ(::mkfifo(name.c_str(), 0644), 0);
-                               },
-                               [](const fs::path& name, const fs::path&) {
-                                   EXPECT_TRUE(fs::is_fifo(fs::symlink_status(name)));
-                               }}),
+    AtTheName, PosixManifestRefuses, ::testing::ValuesIn([] {
+        std::vector<Occupant> occupants = notRegularFiles();
+        occupants.push_back(Occupant{
+            "LinkToEndlessZeros",
+            [](const fs::path& name, const fs::path&) { fs::create_symlink("/dev/zero", name); },
+            [](const fs::path& name, const fs::path&) { EXPECT_TRUE(fs::is_symlink(name)); }});
+        return occupants;
+    }()),
     caseName<Occupant>);
 
 // What may happen to the file's folder or name while a record is being downloaded.

@@ -5,16 +5,15 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdint>
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 #include <string>
 #include <thread>
 
 #include "platform/file/AppendFile.h"
 #include "platform/file/OutputFile.h"
 #include "platform/hash/Sha256.h"
+#include "tests/support/FileFixtures.h"
 #include "tests/support/TempFolder.h"
 
 namespace kelvra::platform {
@@ -22,14 +21,8 @@ namespace {
 
 namespace fs = std::filesystem;
 
-std::string readText(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
-bool put(OutputFile& file, const std::string& text) {
-    return file.write(reinterpret_cast<const std::uint8_t*>(text.data()), text.size());
-}
+using test::put;
+using test::readText;
 
 TEST(Win32OutputFile, RefusesADeviceAtTheNameAndWritesNoFileForIt) {
     const test::TempFolder folder;
