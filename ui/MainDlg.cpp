@@ -279,8 +279,7 @@ void CMainDlg::OnReadSelected() {
     // in it: blocks cleared and recording again can list the same directory as before.
     const std::string folderPath = *folder;
     download_.placeFiles(folderPath, false, [&](const DownloadItem& item, const std::string& file) {
-        return contentAgrees(
-            compareContent(slotA, slotB, item, platform::pathInFolder(folderPath, file), false));
+        return compareContent(slotA, slotB, item, platform::pathInFolder(folderPath, file), false);
     });
     download_.start();
 }
