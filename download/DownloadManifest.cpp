@@ -210,6 +210,13 @@ const ManifestEntry* DownloadManifest::entryFor(const std::string& file) const {
 
 bool DownloadManifest::append(const std::string& folder, const ManifestEntry& entry,
                               std::string* failure) {
+    // A line without the hash would vouch for whatever bytes come to bear the name.
+    if (entry.sha256.empty()) {
+        if (failure != nullptr) {
+            *failure = "its SHA-256 could not be computed";
+        }
+        return false;
+    }
     return platform::appendLine(platform::pathInFolder(folder, kManifestFileName),
                                 manifestLine(entry), failure);
 }
