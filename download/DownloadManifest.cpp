@@ -151,11 +151,13 @@ DownloadManifest DownloadManifest::load(const std::string& folder) {
             manifest.error_ = "not a regular file (a link, FIFO, device or folder), not read";
             break;
         case platform::FileReadStatus::TooLarge:
-            manifest.error_ =
-                "larger than " + std::to_string(kMaxManifestBytes >> 20) + " MiB, not read";
+            manifest.error_ = "larger than ";
+            manifest.error_ += std::to_string(kMaxManifestBytes >> 20);
+            manifest.error_ += " MiB, not read";
             break;
         case platform::FileReadStatus::Failed:
-            manifest.error_ = "cannot be read: " + read.failure;
+            manifest.error_ = "cannot be read: ";
+            manifest.error_ += read.failure;
             break;
         case platform::FileReadStatus::Read:
             break;
@@ -184,10 +186,15 @@ void DownloadManifest::readLine(int number, const std::string& line) {
     std::string problem;
     std::optional<ManifestEntry> entry;
     if (line.size() > kMaxManifestLineBytes) {
-        problem = "longer than " + std::to_string(kMaxManifestLineBytes >> 10) + " KiB, ignored";
+        // Appended piece by piece: GCC 12 for 32-bit Windows warns falsely of overlapping
+        // copies in "text" + std::string.
+        problem = "longer than ";
+        problem += std::to_string(kMaxManifestLineBytes >> 10);
+        problem += " KiB, ignored";
     } else if (platform::nestsDeeperThan(line, platform::kMaxJsonDepth)) {
-        problem =
-            "nested deeper than " + std::to_string(platform::kMaxJsonDepth) + " levels, ignored";
+        problem = "nested deeper than ";
+        problem += std::to_string(platform::kMaxJsonDepth);
+        problem += " levels, ignored";
     } else if (entry = parseManifestLine(line); !entry) {
         problem = "not an entry, ignored";
     } else if (!isPlainFileName(entry->file)) {
