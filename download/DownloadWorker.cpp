@@ -300,8 +300,12 @@ Worker::Outcome Worker::completeRecord() {
         }
     }
     platform::FolderLock lock;
-    if (!lock.take(job_.outputFolder, kFolderLockWaitMs) || !commitRecordFile(item)) {
-        job_.fileFailure = lock.held() ? job_.outputFile.failure() : lock.failure();
+    if (!lock.take(job_.outputFolder, kFolderLockWaitMs)) {
+        job_.fileFailure = lock.failure();
+        fileFailure();
+        return Outcome::Ended;
+    }
+    if (!commitRecordFile(item)) {
         fileFailure();
         return Outcome::Ended;
     }
@@ -341,7 +345,10 @@ bool Worker::openRecordFile(DownloadItem& item) {
         job_.fileFailure = lock.failure();
         return false;
     }
-    placeAgain(job_, item, table_, false);
+    if (const std::string why = placeAgain(job_, item, table_, false); !why.empty()) {
+        job_.fileFailure = why;
+        return false;
+    }
     // By its full path: a folder that cannot be used must not send the file anywhere else.
     const bool opened =
         job_.outputFile.open(platform::pathInFolder(job_.outputFolder, item.fileName));
@@ -358,9 +365,13 @@ bool Worker::commitRecordFile(DownloadItem& item) {
             case platform::CommitResult::Done:
                 return true;
             case platform::CommitResult::Failed:
+                job_.fileFailure = job_.outputFile.failure();
                 return false;
             case platform::CommitResult::NameTaken:
-                placeAgain(job_, item, table_, true);
+                if (const std::string why = placeAgain(job_, item, table_, true); !why.empty()) {
+                    job_.fileFailure = why;
+                    return false;
+                }
                 break;
         }
     }

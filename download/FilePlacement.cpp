@@ -6,6 +6,7 @@
 #include "download/WavFormat.h"
 #include "platform/file/FilePath.h"
 #include "platform/file/FolderEntry.h"
+#include "platform/hash/Sha256.h"
 
 namespace kelvra {
 
@@ -18,7 +19,12 @@ struct NameJudgement {
     std::optional<platform::FileStamp> replaces;
     // Why the name is not usable, for the job's report.
     std::string keptBecause;
+    // No name of the folder can be judged: placement stops there.
+    bool unreachable = false;
 };
+
+// Past this " (n)" a record gives up looking for a name.
+constexpr int kMaxNameNumber = 9999;
 
 // The item as far as the file at a name holds it: only the copies in both are compared.
 DownloadItem copiesBoth(const DownloadItem& item, const RecordIdentity& file) {
@@ -43,6 +49,8 @@ NameJudgement judgeName(const std::string& folder, const DownloadManifest& manif
             return {true, std::nullopt, ""};
         case platform::FolderEntry::SomethingElse:
             return {false, std::nullopt, "something other than a plain file is at " + name};
+        case platform::FolderEntry::Unreachable:
+            return {false, std::nullopt, name + " cannot be looked at in the folder", true};
         case platform::FolderEntry::SoleRegularFile:
             break;
     }
@@ -61,50 +69,70 @@ NameJudgement judgeName(const std::string& folder, const DownloadManifest& manif
         return {false, std::nullopt, "something other than a plain file is at " + name};
     }
     // A file whose bytes are no longer those the manifest noted is a damaged copy of this
-    // record (cut short, or spoilt on the disk), and a whole read replaces it. An intact one
-    // is replaced only once the blocks' samples are found in it.
-    if (checkFile(folder, *entry) != FileCheck::Ok) {
+    // record (cut short, or spoilt on the disk), and a whole read replaces it. One that cannot
+    // be read is nobody's to judge, and an intact one is replaced only once the blocks' samples
+    // are found in it.
+    if (stamp->size == entry->size) {
+        const auto hash = platform::sha256OfFile(path);
+        if (!hash) {
+            return {false, std::nullopt, name + " could not be read and was kept"};
+        }
+        if (*hash != entry->sha256) {
+            return {true, stamp, ""};
+        }
+    } else {
         return {true, stamp, ""};
     }
     if (refuted.contains(name)) {
         return {false, std::nullopt, name + " holds other samples than the blocks hold now"};
     }
-    // Replacing asks for the samples themselves: a block that streams only whole records
-    // cannot show them at a glance, and its file is kept.
-    if (confirmContent) {
-        const ContentCheck check = confirmContent(copiesBoth(item, entry->record), name);
-        if (check.match == ContentMatch::NotSampled) {
-            return {false, std::nullopt,
-                    name + " could not be compared with the blocks and was kept"};
-        }
-        if (check.match != ContentMatch::Same) {
-            return {false, std::nullopt, name + " holds other samples than the blocks hold now"};
-        }
+    // Replacing asks for the samples themselves: without the blocks at hand, or from a block
+    // that streams only whole records and cannot show them at a glance, the file is kept.
+    const ContentCheck check = confirmContent
+                                   ? confirmContent(copiesBoth(item, entry->record), name)
+                                   : ContentCheck{ContentMatch::NotSampled, 0, 0};
+    if (check.match == ContentMatch::NotSampled) {
+        return {false, std::nullopt, name + " could not be compared with the blocks and was kept"};
+    }
+    if (check.match != ContentMatch::Same) {
+        return {false, std::nullopt, name + " holds other samples than the blocks hold now"};
     }
     return {true, stamp, ""};
 }
 
-// Moves the item on from its present name, through " (n)", to the first one it may use. A file
-// judged replaceable before, still as it was then, is taken again without a second look.
-void placeItem(const std::string& folder, const DownloadManifest& manifest,
-               const std::set<std::string>& claimed, const std::set<std::string>& refuted,
-               const ContentConfirmation& confirmContent, const std::string& plainName,
-               DownloadItem& item) {
+// The file judged replaceable before is still as it was then: it is taken again without a
+// second look.
+bool stillAsJudged(const std::string& folder, const DownloadItem& item) {
+    const std::string path = platform::pathInFolder(folder, item.fileName);
+    return item.replaces && platform::stampOf(path) == item.replaces &&
+           !platform::partialFileInUse(platform::partialFileName(path));
+}
+
+// Moves the item on from its present name, through " (n)", to the first one it may use.
+// Returns why it found none; empty when it did.
+std::string placeItem(const std::string& folder, const DownloadManifest& manifest,
+                      const std::set<std::string>& claimed, const std::set<std::string>& refuted,
+                      const ContentConfirmation& confirmContent, const std::string& plainName,
+                      DownloadItem& item) {
     for (;;) {
         if (!claimed.contains(item.fileName)) {
-            const std::string path = platform::pathInFolder(folder, item.fileName);
-            if (item.replaces && platform::stampOf(path) == item.replaces &&
-                !platform::partialFileInUse(platform::partialFileName(path))) {
-                return;
+            if (stillAsJudged(folder, item)) {
+                return "";
             }
             NameJudgement judged = judgeName(folder, manifest, refuted, confirmContent, item);
             if (judged.usable) {
                 item.replaces = judged.replaces;
-                return;
+                return "";
+            }
+            if (judged.unreachable) {
+                return judged.keptBecause;
             }
             if (item.placementNote.empty()) {
                 item.placementNote = std::move(judged.keptBecause);
             }
+        }
+        if (item.nameNumber >= kMaxNameNumber) {
+            return "no free name up to " + item.fileName;
         }
         item.fileName = numberedFileName(plainName, ++item.nameNumber);
         item.replaces.reset();
@@ -159,16 +187,24 @@ std::vector<DownloadItem> placeFiles(DownloadJob& job, const RecordInfo* table,
     return skipped;
 }
 
-void placeAgain(DownloadJob& job, DownloadItem& item, const RecordInfo* table, bool nameTaken) {
+std::string placeAgain(DownloadJob& job, DownloadItem& item, const RecordInfo* table,
+                       bool nameTaken) {
     const std::string plainName = wavFileName(table[item.row]);
     if (nameTaken) {
         item.fileName = numberedFileName(plainName, ++item.nameNumber);
         item.replaces.reset();
     }
-    // The file judged at the job's start is still the one there when its stamp is, and a
-    // file that has changed since is judged by the manifest alone: the blocks are the job's.
-    placeItem(job.outputFolder, DownloadManifest::load(job.outputFolder), namesOfOthers(job, item),
-              {}, {}, plainName, item);
+    // The manifest is read only when the name was taken meanwhile: this runs under the lock.
+    const std::string path = platform::pathInFolder(job.outputFolder, item.fileName);
+    if (stillAsJudged(job.outputFolder, item) ||
+        (!item.replaces && platform::entryAt(path) == platform::FolderEntry::Nothing &&
+         !platform::partialFileInUse(platform::partialFileName(path)))) {
+        return "";
+    }
+    // The blocks are the job's now: a file that could be replaced only after a look at its
+    // samples is kept.
+    return placeItem(job.outputFolder, DownloadManifest::load(job.outputFolder),
+                     namesOfOthers(job, item), {}, {}, plainName, item);
 }
 
 }  // namespace kelvra

@@ -31,7 +31,9 @@ std::vector<DownloadItem> placeFiles(DownloadJob& job, const RecordInfo* table,
 // Places the job's record in progress again under the folder's lock, once its partial file is
 // to be opened or its complete file named: another download may have taken its name since.
 // `nameTaken` says the name was found taken at the commit, so the record moves on from it.
-void placeAgain(DownloadJob& job, DownloadItem& item, const RecordInfo* table, bool nameTaken);
+// Returns why no name could be found (the folder cannot be looked at); empty when one was.
+std::string placeAgain(DownloadJob& job, DownloadItem& item, const RecordInfo* table,
+                       bool nameTaken);
 
 // How long a download waits for another one that holds the folder's lock.
 inline constexpr unsigned kFolderLockWaitMs = 60000;

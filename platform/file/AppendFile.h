@@ -10,8 +10,8 @@ namespace kelvra::platform {
 // write, so the lines of two writers never interleave; when the file does not end in a newline
 // (its last line was cut short by a full disk or a crash), that write begins with one, so the
 // new line stays whole. Another writer's line still going out looks cut short too: the file
-// then gets an empty line, which its readers skip. True when every byte was written and flushed; otherwise `failure`, when
-// given, says why in the system's words.
+// then gets an empty line, which its readers skip. True when every byte was written and flushed;
+// otherwise `failure`, when given, says why in the system's words.
 bool appendLine(const std::string& path, const std::string& line, std::string* failure = nullptr);
 
 }  // namespace kelvra::platform

@@ -23,8 +23,11 @@ enum class FolderEntry {
     Nothing,
     // A plain file with no other name: the only kind a download may ever replace.
     SoleRegularFile,
-    // A link, folder, device, pipe, a file with a second name, or what could not be looked at.
+    // A link, folder, device, pipe or a file with a second name.
     SomethingElse,
+    // The name could not be looked at (no permission on the folder, an input/output error):
+    // no other name of the folder can be either.
+    Unreachable,
 };
 FolderEntry entryAt(const std::string& path);
 

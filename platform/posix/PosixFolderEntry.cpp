@@ -20,7 +20,7 @@ bool soleRegularFile(const struct stat& status) {
 FolderEntry entryAt(const std::string& path) {
     struct stat status {};
     if (::lstat(path.c_str(), &status) != 0) {
-        return errno == ENOENT ? FolderEntry::Nothing : FolderEntry::SomethingElse;
+        return errno == ENOENT ? FolderEntry::Nothing : FolderEntry::Unreachable;
     }
     return soleRegularFile(status) ? FolderEntry::SoleRegularFile : FolderEntry::SomethingElse;
 }
@@ -30,11 +30,10 @@ std::optional<FileStamp> stampOf(const std::string& path) {
     if (::lstat(path.c_str(), &status) != 0 || !soleRegularFile(status)) {
         return std::nullopt;
     }
-    return FileStamp{static_cast<std::uint64_t>(status.st_dev),
-                     static_cast<std::uint64_t>(status.st_ino),
-                     static_cast<std::uint64_t>(status.st_size),
-                     static_cast<std::int64_t>(status.st_mtim.tv_sec) * 1000000000 +
-                         status.st_mtim.tv_nsec};
+    return FileStamp{
+        static_cast<std::uint64_t>(status.st_dev), static_cast<std::uint64_t>(status.st_ino),
+        static_cast<std::uint64_t>(status.st_size),
+        static_cast<std::int64_t>(status.st_mtim.tv_sec) * 1000000000 + status.st_mtim.tv_nsec};
 }
 
 bool partialFileInUse(const std::string& path) {

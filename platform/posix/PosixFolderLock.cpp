@@ -29,8 +29,9 @@ bool FolderLock::take(const std::string& folder, unsigned waitMs) {
     handle_.reset();
     failure_.clear();
     const std::string path = pathInFolder(folder, kFolderLockFileName);
+    // Read access is all a lock needs, so that a lock file another user made serves this one.
     const int fd =
-        ::open(path.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0644);
+        ::open(path.c_str(), O_RDONLY | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0666);
     if (fd < 0) {
         failure_ = path + ": " + std::strerror(errno);
         return false;

@@ -100,8 +100,7 @@ CommitResult renameOver(const std::string& partial, const std::string& path,
     if (stampOf(path) != replacing) {
         return CommitResult::NameTaken;
     }
-    return ::rename(partial.c_str(), path.c_str()) == 0 ? CommitResult::Done
-                                                        : CommitResult::Failed;
+    return ::rename(partial.c_str(), path.c_str()) == 0 ? CommitResult::Done : CommitResult::Failed;
 }
 
 }  // namespace

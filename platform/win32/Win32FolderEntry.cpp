@@ -25,7 +25,7 @@ FolderEntry entryAt(const std::string& path) {
         const DWORD error = GetLastError();
         return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND
                    ? FolderEntry::Nothing
-                   : FolderEntry::SomethingElse;
+                   : FolderEntry::Unreachable;
     }
     BY_HANDLE_FILE_INFORMATION info{};
     const bool plain = soleRegularFile(probe, info);

@@ -27,7 +27,8 @@ bool FolderLock::take(const std::string& folder, unsigned waitMs) {
     handle_.reset();
     failure_.clear();
     const std::string path = pathInFolder(folder, kFolderLockFileName);
-    HANDLE file = CreateFileW(toUtf16(path).c_str(), GENERIC_READ | GENERIC_WRITE,
+    // Read access is all a lock needs, so that a read-only lock file serves too.
+    HANDLE file = CreateFileW(toUtf16(path).c_str(), GENERIC_READ,
                               FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS,
                               FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
     if (file == INVALID_HANDLE_VALUE) {

@@ -101,7 +101,7 @@ CommitResult renameToFreeName(HANDLE file, const std::wstring& target) {
 }
 
 // Replaces the file at `target` only while it is the one `replacing` stamps; a program that
-// still holds it is waited for a few seconds.
+// still holds it is waited for a few seconds, and then the name counts as taken.
 CommitResult renameOver(HANDLE file, const std::wstring& target, const FileStamp& replacing) {
     for (DWORD waited = 0;; waited += kReplaceRetryStepMs) {
         if (stampOf(toUtf8(target)) != replacing) {
@@ -111,9 +111,12 @@ CommitResult renameOver(HANDLE file, const std::wstring& target, const FileStamp
             return CommitResult::Done;
         }
         const DWORD error = GetLastError();
-        if ((error != ERROR_ACCESS_DENIED && error != ERROR_SHARING_VIOLATION) ||
-            waited >= kReplaceRetryMs) {
+        if (error != ERROR_ACCESS_DENIED && error != ERROR_SHARING_VIOLATION) {
             return CommitResult::Failed;
+        }
+        // Still held: the file stays, and the record takes another name.
+        if (waited >= kReplaceRetryMs) {
+            return CommitResult::NameTaken;
         }
         Sleep(kReplaceRetryStepMs);
     }

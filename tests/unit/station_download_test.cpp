@@ -197,6 +197,20 @@ TEST_F(Download, RowsOfOneNameGetNumberedFilesAndAnOlderFileNoManifestKnowsIsKep
     }
 }
 
+// No name in it can be looked at: the record is not moved from name to name for ever.
+TEST_F(Download, AFolderThatIsAFileEndsTheJobWithTheMessage) {
+    auto a = block(18, 42, 60, true);
+    a.entries = {entry(5, 1, true, 7)};
+    place(a, block(18, 43, 60, false));
+    const std::string notAFolder = folder.file("not a folder").string();
+    { std::ofstream(notAFolder) << "kept"; }
+    driver.onFolderPicker([&](std::string_view) { return std::optional<std::string>(notAFolder); });
+    download({0});
+    ASSERT_FALSE(driver.messageBoxes().empty());
+    EXPECT_EQ(driver.messageBoxes().back().text, "Unable to create file");
+    EXPECT_EQ(folder.fileNames(), std::vector<std::string>{"not a folder"});
+}
+
 TEST_F(Download, AFolderThatIsGoneWritesNothingAnywhereElse) {
     auto a = block(18, 42, 60, true);
     a.entries = {entry(5, 1, true, 7)};
