@@ -21,7 +21,7 @@ public:
     // Waits for the lock of `folder` while another download holds it, at most `waitMs`. The
     // lock file is used only when it is a plain file: a link or a pipe put there is refused.
     bool take(const std::string& folder, unsigned waitMs);
-    bool held() const;
+    bool held() const { return handle_ != nullptr; }
     // Why take() failed.
     const std::string& failure() const { return failure_; }
 

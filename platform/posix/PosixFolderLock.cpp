@@ -60,8 +60,4 @@ bool FolderLock::take(const std::string& folder, unsigned waitMs) {
     return true;
 }
 
-bool FolderLock::held() const {
-    return handle_ != nullptr;
-}
-
 }  // namespace kelvra::platform
