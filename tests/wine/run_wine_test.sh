@@ -183,14 +183,14 @@ XDG_RUNTIME_DIR=$work/runtime "$linux_cli" download --out "$work/linux-out" --al
     >"$work/linux-download.log" 2>&1 || fail "the Linux kelvra-cli did not download"
 [ "$(find "$work/linux-out" -name '*.wav' | wc -l)" -eq 3 ] || fail "the Linux kelvra-cli did not write three files"
 
-# Every file of the Linux download, byte for byte, and nothing else but the manifest, its
-# lines' hashes the files'.
+# Every file of the Linux download, byte for byte, and nothing else but the manifest and its
+# lock file, the manifest's hashes the files'.
 same_as_linux() {
     local folder=$1 file
     for file in "$work"/linux-out/*.wav; do
         cmp "$file" "$folder/$(basename "$file")" || fail "$(basename "$file") in $folder differs"
     done
-    [ "$(ls "$folder" | grep -vcxF kelvra-manifest.jsonl)" -eq 3 ] || fail "$folder holds other files: $(ls "$folder")"
+    [ "$(ls "$folder" | grep -vcxF -e kelvra-manifest.jsonl -e kelvra-manifest.lock)" -eq 3 ] || fail "$folder holds other files: $(ls "$folder")"
     sed -E 's/.*"file":"([^"]*)".*"sha256":"([0-9a-f]{64})".*/\2  \1/' "$folder/kelvra-manifest.jsonl" \
         >"$work/sums"
     [ "$(grep -c . "$work/sums")" -eq 3 ] || fail "the manifest in $folder does not list three files"
