@@ -68,20 +68,18 @@ NameJudgement judgeName(const std::string& folder, const DownloadManifest& manif
     if (!stamp) {
         return {false, std::nullopt, "something other than a plain file is at " + name};
     }
-    // A file whose bytes are no longer those the manifest noted is a damaged copy of this
-    // record (cut short, or spoilt on the disk), and a whole read replaces it. One that cannot
-    // be read is nobody's to judge, and an intact one is replaced only once the blocks' samples
-    // are found in it.
-    if (stamp->size == entry->size) {
-        const auto hash = platform::sha256OfFile(path);
-        if (!hash) {
-            return {false, std::nullopt, name + " could not be read and was kept"};
-        }
-        if (*hash != entry->sha256) {
-            return {true, stamp, ""};
-        }
-    } else {
-        return {true, stamp, ""};
+    // A file whose bytes are no longer those the manifest noted may be the user's own edit, or
+    // a file a forged line gives to the record: it is kept, as is one that cannot be read. An
+    // intact one is replaced only once the blocks' samples are found in it.
+    if (stamp->size != entry->size) {
+        return {false, std::nullopt, name + " has changed since it was downloaded and was kept"};
+    }
+    const auto hash = platform::sha256OfFile(path);
+    if (!hash) {
+        return {false, std::nullopt, name + " could not be read and was kept"};
+    }
+    if (*hash != entry->sha256) {
+        return {false, std::nullopt, name + " has changed since it was downloaded and was kept"};
     }
     if (refuted.contains(name)) {
         return {false, std::nullopt, name + " holds other samples than the blocks hold now"};

@@ -144,9 +144,11 @@ TEST_P(CliDownload, WritesTheWindowsFilesAndSkipsCompleteOnes) {
     ASSERT_EQ(first.status, 0) << first.err;
     expectFiles();
 
-    // One file cut short: only its line is read again.
+    // One file cut short: only its line is read again, beside it, since the changed file may be
+    // someone's edit.
     const auto cut = folder.path() / "5 Марта 18г 14-07-09 Запись 2.wav";
-    std::filesystem::resize_file(cut, std::filesystem::file_size(cut) - 512);
+    const auto cutSize = std::filesystem::file_size(cut) - 512;
+    std::filesystem::resize_file(cut, cutSize);
     const CliResult again = blocks->run(
         args({"download", "--out", folder.path(), "--all", "--skip-existing", "--json"}));
     ASSERT_EQ(again.status, 0) << again.err;
@@ -156,7 +158,12 @@ TEST_P(CliDownload, WritesTheWindowsFilesAndSkipsCompleteOnes) {
     }
     EXPECT_EQ(statuses,
               (std::map<int, std::string>{{1, "skipped"}, {2, "written"}, {3, "skipped"}}));
-    expectFiles();
+    EXPECT_EQ(std::filesystem::file_size(cut), cutSize);
+    const auto beside = folder.path() / "5 Марта 18г 14-07-09 Запись 2 (2).wav";
+    EXPECT_EQ(
+        fileDifference(readFileBytes(beside), expectedWavFile({&scenario.blocks[0].setup, 5},
+                                                              {&scenario.blocks[1].setup, 9}, 1)),
+        "");
 }
 
 TEST_P(CliDownload, RecoversFromAnUnpluggedBlock) {
