@@ -3,6 +3,7 @@
 #include <string>
 #include <vector>
 
+#include "cli/Pace.h"
 #include "platform/clock/Clock.h"
 #include "platform/serial/SerialPort.h"
 
@@ -28,9 +29,11 @@ struct DownloadRequest {
     bool skipExisting = false;
     bool verify = false;  // each record read again until two reads agree
     bool json = false;
+    // No block yet, or blocks gone for longer than a recovery waits: waits for them.
+    bool wait = false;
 };
 
-int runDownload(platform::SerialBackend& backend, platform::Clock& clock,
+int runDownload(platform::SerialBackend& backend, platform::Clock& clock, Pace& pace,
                 const DownloadRequest& request);
 
 // Hashes every file the folder's manifest lists: ok, changed or missing each, and the WAV files

@@ -109,12 +109,17 @@ int main(int argc, char** argv) {
                        "most four): the link has no checksum. Takes about twice as long");
     download->add_flag("--json", request.json,
                        "JSON Lines, one object per line's outcome: index, status, file, message");
+    download->add_flag("--wait", request.wait,
+                       "Waits for the blocks when none is there instead of exiting with 3, and\n"
+                       "for blocks unplugged during the download for as long as they stay\n"
+                       "away (the same blocks, by serial number), instead of about 50 seconds;\n"
+                       "Ctrl+C ends the wait");
     download->callback([&] {
         request.sinceGiven = since->count() > 0;
         if (!request.all && !request.sinceGiven && request.lines.empty()) {
             throw CLI::RequiredError("--all, --since or LINE");
         }
-        run = [&] { return runDownload(backend, clock, request); };
+        run = [&] { return runDownload(backend, clock, systemPace(), request); };
     });
 
     CLI::App* clockCommand = app.add_subcommand(
