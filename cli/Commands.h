@@ -36,6 +36,18 @@ struct DownloadRequest {
 int runDownload(platform::SerialBackend& backend, platform::Clock& clock, Pace& pace,
                 const DownloadRequest& request);
 
+struct OffloadRequest {
+    std::string folder;  // each pair's files go into <folder>/<serial A>_<serial B>
+    bool clear = false;  // clears a pair once the guard proves every record in its folder
+    bool once = false;   // ends after the first pair
+    bool json = false;
+};
+
+// An unattended station: serves each pair of blocks plugged in, one after the other, until a
+// stop request (then after the pair in hand) or, with `once`, after the first pair.
+int runOffload(platform::SerialBackend& backend, platform::Clock& clock, Pace& pace,
+               const OffloadRequest& request);
+
 // Hashes every file the folder's manifest lists: ok, changed or missing each, and the WAV files
 // it does not know. kExitDone only when every listed file is ok.
 int runVerify(const std::string& folder, bool json);

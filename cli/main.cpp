@@ -122,6 +122,29 @@ int main(int argc, char** argv) {
         run = [&] { return runDownload(backend, clock, systemPace(), request); };
     });
 
+    OffloadRequest offloadRequest;
+    CLI::App* offload = app.add_subcommand(
+        "offload",
+        "An unattended offload station: waits for a pair of blocks, reads every record that\n"
+        "DIR/<serial A>_<serial B> (e.g. 2018-042_2018-043) lacks into it, by the rules of\n"
+        "download --skip-existing, checks the folder as verify does and prints one summary\n"
+        "line for the pair; then waits for these blocks to be unplugged and the next pair to\n"
+        "be plugged in. A lone block is not served: it waits for its partner. Ctrl+C or a\n"
+        "termination request ends it after the pair in hand (a second one stops the\n"
+        "transfer after the pair of sectors in hand, keeping the partial file). Exit status 0\n"
+        "when nothing failed.");
+    offload->add_option("--out", offloadRequest.folder, "The folder that holds the pairs' folders")
+        ->required();
+    offload->add_flag("--clear", offloadRequest.clear,
+                      "Clears a pair's blocks once every record is proven to be in its folder,\n"
+                      "as clear --if-downloaded-to proves it; otherwise leaves them as they are");
+    offload->add_flag("--once", offloadRequest.once, "Ends after the first pair");
+    offload->add_flag("--json", offloadRequest.json,
+                      "JSON Lines, one object per pair: pair, folder, records, written, skipped,\n"
+                      "failed, bytes, milliseconds, warnings, verified, cleared, message");
+    offload->callback(
+        [&] { run = [&] { return runOffload(backend, clock, systemPace(), offloadRequest); }; });
+
     CLI::App* clockCommand = app.add_subcommand(
         "clock",
         "Sets block A's clock to this computer's local time, sent as a second begins. Block B\n"
