@@ -42,10 +42,9 @@ struct PairSummary {
     // Why the pair was not served to its end (the folder, the link), or empty.
     std::string failure;
 
-    bool anyFailed() const {
-        return failed > 0 || !verified || (clearAsked && !cleared && records > 0) ||
-               !failure.empty();
-    }
+    // A line failed, the folder does not verify, or the pair was not served to its end.
+    bool readFailed() const { return failed > 0 || !verified || !failure.empty(); }
+    bool anyFailed() const { return readFailed() || (clearAsked && !cleared && records > 0); }
 };
 
 // A pair's lines as they end: what went wrong on standard error, the counts for the summary.
@@ -180,7 +179,7 @@ PairSummary servePair(CliStation& station, Pace& pace, const OffloadRequest& req
     if (!station.fatalError().empty()) {
         summary.failure = station.fatalError();
     }
-    if (!request.clear || summary.anyFailed() || summary.records == 0) {
+    if (!request.clear || summary.readFailed() || summary.records == 0) {
         return finish();
     }
     // The guard reads the blocks again and proves every record in the folder: what the
