@@ -3,20 +3,21 @@
 #include <cstdio>
 #include <string>
 #include <system_error>
+#include <utility>
 
 #include "link/Messages.h"
 #include "platform/file/FilePath.h"
 
 namespace kelvra::cli {
 
-CliDownloadHost::CliDownloadHost(ProgressReport& progress, const std::atomic<bool>& interrupted,
+CliDownloadHost::CliDownloadHost(ProgressReport& progress, std::function<bool()> transferEnds,
                                  const CBlockPort& slotA, const CBlockPort& slotB)
     : progress_(progress),
       slotA_(slotA),
       slotB_(slotB),
       portA_(slotA.portIndex),
       portB_(slotB.portIndex),
-      interrupted_(interrupted) {}
+      transferEnds_(std::move(transferEnds)) {}
 
 CliDownloadHost::~CliDownloadHost() {
     join();

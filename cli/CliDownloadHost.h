@@ -1,6 +1,6 @@
 #pragma once
 
-#include <atomic>
+#include <functional>
 #include <string>
 #include <thread>
 
@@ -15,8 +15,9 @@ namespace kelvra::cli {
 // the worker to end before it looks at the job.
 class CliDownloadHost : public DownloadSessionHost {
 public:
+    // `transferEnds` tells, from any thread, that the user has asked the transfer to stop.
     // `slotA` and `slotB` are the station's, for saying which block a failure concerns.
-    CliDownloadHost(ProgressReport& progress, const std::atomic<bool>& interrupted,
+    CliDownloadHost(ProgressReport& progress, std::function<bool()> transferEnds,
                     const CBlockPort& slotA, const CBlockPort& slotB);
     ~CliDownloadHost() override;
 
@@ -39,7 +40,7 @@ public:
     void showMessage(const char* message) override;
     void fatalError(const char* message) override;
     void blocksChanged() override {}
-    bool windowOpen() const override { return !interrupted_.load(); }
+    bool windowOpen() const override { return !transferEnds_(); }
 
 private:
     // The window's words first, then what the command line can add: the file and the system's
@@ -52,7 +53,7 @@ private:
     // Where each slot's block was when the job started.
     int portA_;
     int portB_;
-    const std::atomic<bool>& interrupted_;
+    std::function<bool()> transferEnds_;
     const DownloadSession* session_ = nullptr;
     std::thread worker_;
     std::string fatal_;

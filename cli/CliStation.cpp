@@ -66,28 +66,32 @@ int openStation(CliStation& station, bool withTable) {
         return linkFailure(station);
     }
     if (!station.anyBlock()) {
-        // A port held by another program (a download already running, say) is no port without
-        // a block: that is worth saying.
-        std::string busy;
-        for (int index = 0; index < platform::kPortCount; ++index) {
-            if (platform::probePort(index).access == platform::PortAccess::Busy) {
-                busy += (busy.empty() ? "COM" : ", COM") + std::to_string(index + 1);
-            }
-        }
-        if (busy.empty()) {
-            std::fprintf(stderr, "No blocks found on COM1 to COM29\n");
-        } else {
-            std::fprintf(stderr,
-                         "No blocks found on COM1 to COM29; %s busy: held by another program, "
-                         "such as a running Kelvra or kelvra-cli (kelvra-cli ports tells more)\n",
-                         busy.c_str());
-        }
-        return kExitNoBlocks;
+        return noBlocksFound();
     }
     if (withTable && !station.readTable()) {
         return linkFailure(station);
     }
     return kExitDone;
+}
+
+int noBlocksFound() {
+    // A port held by another program (a download already running, say) is no port without a
+    // block: that is worth saying.
+    std::string busy;
+    for (int index = 0; index < platform::kPortCount; ++index) {
+        if (platform::probePort(index).access == platform::PortAccess::Busy) {
+            busy += (busy.empty() ? "COM" : ", COM") + std::to_string(index + 1);
+        }
+    }
+    if (busy.empty()) {
+        std::fprintf(stderr, "No blocks found on COM1 to COM29\n");
+    } else {
+        std::fprintf(stderr,
+                     "No blocks found on COM1 to COM29; %s busy: held by another program, such "
+                     "as a running Kelvra or kelvra-cli (kelvra-cli ports tells more)\n",
+                     busy.c_str());
+    }
+    return kExitNoBlocks;
 }
 
 int linkFailure(const CliStation& station) {

@@ -34,8 +34,22 @@ public:
     int rowCount() const { return rowCount_; }
     // Ticks of the window's one-second timer, while a download waits for its blocks.
     void tick() { monitor_.tick(); }
-    // Recovery: placed blocks refresh nothing while this session waits for its blocks.
-    void watch(const DownloadSession& session) { session_ = &session; }
+    // Recovery: placed blocks refresh nothing while this session waits for its blocks, until
+    // the returned object is gone (before the session is).
+    class Watching {
+    public:
+        explicit Watching(CliStation& station) : station_(station) {}
+        ~Watching() { station_.session_ = nullptr; }
+        Watching(const Watching&) = delete;
+        Watching& operator=(const Watching&) = delete;
+
+    private:
+        CliStation& station_;
+    };
+    [[nodiscard]] Watching watch(const DownloadSession& session) {
+        session_ = &session;
+        return Watching(*this);
+    }
 
     // The message of the fatal link error that ended the work, or empty.
     const std::string& fatalError() const { return fatalError_; }
@@ -60,6 +74,8 @@ private:
 // Finds the blocks and, with `withTable`, reads their records. kExitDone when that worked;
 // otherwise the message is out and this is the exit status.
 int openStation(CliStation& station, bool withTable);
+// No block on any port: says so, naming the ports another program holds; the exit status.
+int noBlocksFound();
 // The fatal link error on standard error; the exit status for it.
 int linkFailure(const CliStation& station);
 

@@ -3,6 +3,7 @@
 #include <string>
 #include <vector>
 
+#include "cli/Pace.h"
 #include "platform/clock/Clock.h"
 #include "platform/serial/SerialPort.h"
 
@@ -28,10 +29,24 @@ struct DownloadRequest {
     bool skipExisting = false;
     bool verify = false;  // each record read again until two reads agree
     bool json = false;
+    // No block yet, or blocks gone for longer than a recovery waits: waits for them.
+    bool wait = false;
 };
 
-int runDownload(platform::SerialBackend& backend, platform::Clock& clock,
+int runDownload(platform::SerialBackend& backend, platform::Clock& clock, Pace& pace,
                 const DownloadRequest& request);
+
+struct OffloadRequest {
+    std::string folder;  // each pair's files go into <folder>/<serial A>_<serial B>
+    bool clear = false;  // clears a pair once the guard proves every record in its folder
+    bool once = false;   // ends after the first pair
+    bool json = false;
+};
+
+// An unattended station: serves each pair of blocks plugged in, one after the other, until a
+// stop request (then after the pair in hand) or, with `once`, after the first pair.
+int runOffload(platform::SerialBackend& backend, platform::Clock& clock, Pace& pace,
+               const OffloadRequest& request);
 
 // Hashes every file the folder's manifest lists: ok, changed or missing each, and the WAV files
 // it does not know. kExitDone only when every listed file is ok.

@@ -1,60 +1,49 @@
 #include <algorithm>
-#include <atomic>
-#include <chrono>
 #include <cstdio>
 #include <filesystem>
 #include <optional>
-#include <thread>
 #include <vector>
 
-#include "cli/CliDownloadHost.h"
 #include "cli/CliStation.h"
 #include "cli/Commands.h"
+#include "cli/DownloadRun.h"
 #include "cli/ExitStatus.h"
 #include "cli/RecordText.h"
-#include "download/ContentSample.h"
-#include "download/DownloadQueue.h"
-#include "link/Messages.h"
+#include "cli/StationWait.h"
 #include "platform/console/Console.h"
-#include "platform/file/FilePath.h"
 #include "platform/json/JsonWriter.h"
 
 namespace kelvra::cli {
 
 namespace {
 
-std::atomic<bool> interrupted{false};
-
-void onStopRequest() {
-    interrupted = true;
-}
+// Blocks plugged in together answer within a tick or two of each other; one that was still
+// starting when its port was first greeted is greeted again at the monitor's tenth tick.
+constexpr int kPartnerSeconds = 12;
 
 std::filesystem::path utf8Path(const std::string& text) {
     return std::filesystem::path(std::u8string(text.begin(), text.end()));
 }
 
-// What became of each requested line, reported once the job has ended.
-class LineReport {
+// Each requested line's outcome on standard output, a line of text or of JSON.
+class PrintedLines : public LineReport {
 public:
-    explicit LineReport(bool json)
+    explicit PrintedLines(bool json)
         : json_(json), outputInSight_(platform::standardOutputIsTerminal()) {}
 
-    // `note` says why the record did not take an earlier name, when something there was kept;
-    // `warning` what went wrong once the file was complete (see DownloadItem::warning).
     void written(int line, const std::string& file, const std::string& note,
-                 const std::string& warning) {
+                 const std::string& warning) override {
         report(line, file, "written", note, warning);
     }
-    void skipped(int line, const std::string& file) {
+    void skipped(int line, const std::string& file) override {
         report(line, file, "skipped", "complete already");
     }
-    void failed(int line, const std::string& file, const std::string& why) {
-        failures_ = true;
-        report(line, file, "failed", why);
-    }
-    bool anyFailed() const { return failures_; }
 
 private:
+    void reportFailure(int line, const std::string& file, const std::string& why) override {
+        report(line, file, "failed", why);
+    }
+
     void report(int line, const std::string& file, const char* status, const std::string& why,
                 const std::string& warning = "") {
         std::string text;
@@ -98,7 +87,6 @@ private:
 
     bool json_;
     const bool outputInSight_;
-    bool failures_ = false;
 };
 
 // The lines the request names, from 0, or the exit status of a request that names none well.
@@ -134,27 +122,6 @@ std::optional<std::vector<int>> selectLines(const CliStation& station,
     return lines;
 }
 
-// Monitor ticks each second and recovery ticks each ten, as the window's timers run, until the
-// session no longer waits or the user interrupts.
-void awaitRecovery(CliStation& station, DownloadSession& session) {
-    using Clock = std::chrono::steady_clock;
-    auto nextMonitor = Clock::now() + std::chrono::seconds(1);
-    auto nextRecovery = Clock::now() + std::chrono::seconds(10);
-    while (session.state() == DownloadState::WaitingForRecovery && !interrupted &&
-           station.fatalError().empty()) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(50));
-        const auto now = Clock::now();
-        if (now >= nextMonitor) {
-            station.tick();
-            nextMonitor = Clock::now() + std::chrono::seconds(1);
-        }
-        if (now >= nextRecovery && station.fatalError().empty()) {
-            session.recoveryTick();
-            nextRecovery = Clock::now() + std::chrono::seconds(10);
-        }
-    }
-}
-
 // Says which block is absent before a job starts: its channel of every file is silent, and the
 // manifest notes the file as made without it.
 void noteAbsentBlocks(const CliStation& station) {
@@ -169,99 +136,34 @@ void noteAbsentBlocks(const CliStation& station) {
     }
 }
 
-// One job of at most a queue's worth of lines, from start to end, with every line reported.
-// False when the job ended early: the lines after it are not read.
-bool runJob(CliStation& station, const DownloadRequest& request, const std::vector<int>& lines,
-            LineReport& report) {
-    ProgressReport progress(platform::standardErrorTerminal());
-    CliDownloadHost host(progress, interrupted, station.slotA, station.slotB);
-    DownloadSession session(station.slotA, station.slotB, station.recordTable.data(), host);
-    host.watch(session);
-    station.watch(session);
-
-    const QueuedLines queued =
-        session.queueLines(lines.data(), static_cast<int>(lines.size()), station.rowCount());
-    for (const int line : queued.tooLong) {
-        report.failed(line, "", messages::kRecordTooLong);
-    }
-    session.checkReads(request.verify);
-    // The manifest and the hash tell what a file holds, not that it is what the blocks hold
-    // now: a block cleared and recording again can list the same directory. A block that
-    // streams only whole records is taken at its directory's word.
-    const auto holdsRecord = [&](const DownloadItem& item, const std::string& file) {
-        const ContentCheck check =
-            compareContent(station.slotA, station.slotB, item,
-                           platform::pathInFolder(request.folder, file), false);
-        if (!contentAgrees(check)) {
-            std::fprintf(stderr,
-                         "Line %d: %s does not hold what the blocks hold now (%s): the record is "
-                         "read again\n",
-                         item.row + 1, file.c_str(), describeContentCheck(check).c_str());
-        }
-        return check;
-    };
-    for (const DownloadItem& item :
-         session.placeFiles(request.folder, request.skipExisting, holdsRecord)) {
-        report.skipped(item.row, item.fileName);
-    }
-    for (const std::string& line : session.unreadableManifestLines()) {
-        std::fprintf(stderr, "%s\n", line.c_str());
-    }
-    const DownloadJob& job = session.job();
-    if (job.queueLength == 0) {
-        return true;
-    }
-
-    session.start();
-    std::string ended;
+// No block is there: waits for one, and once one is, gives its partner the time a block
+// plugged in with it takes to answer (a port that did not answer is tried again after ten
+// ticks). kExitDone once a block is there.
+int awaitBlocks(CliStation& station, Pace& pace) {
+    std::fprintf(stderr, "Waiting for the blocks… (Ctrl+C stops)\n");
     for (;;) {
-        host.join();
-        if (!host.fatal().empty() || !station.fatalError().empty()) {
-            ended = !host.fatal().empty() ? host.fatal() : station.fatalError();
-            session.abandon();
-            break;
+        tickUntil(station, pace, 1, [&] { return station.anyBlock(); });
+        int partnerTicks = kPartnerSeconds;
+        tickUntil(station, pace, 1, [&] {
+            return (station.slotA.present && station.slotB.present) || partnerTicks-- == 0;
+        });
+        if (!station.fatalError().empty()) {
+            return linkFailure(station);
         }
-        if (interrupted) {
-            ended = "interrupted";
-            session.abandon();
-            break;
+        if (pace.stops() > 0) {
+            std::fprintf(stderr, "Stopped while waiting for the blocks\n");
+            return kExitNoBlocks;
         }
-        if (session.state() == DownloadState::WaitingForRecovery) {
-            awaitRecovery(station, session);
-            continue;
-        }
-        if (job.queuePos < job.queueLength) {
-            ended = host.lastMessage();
-        }
-        break;
-    }
-    if (job.queuePos == job.queueLength) {
-        // The worker draws no progress after the job's last pair: the report ends at 100% here.
-        const DownloadItem& last = job.downloadQueue[static_cast<std::size_t>(job.queueLength - 1)];
-        progress.update(last.fileName, job.jobBytesTotal, 0);
-    }
-    progress.finish();
-
-    for (int i = 0; i < job.queueLength; ++i) {
-        const DownloadItem& item = job.downloadQueue[static_cast<std::size_t>(i)];
-        const std::string why = i < job.queuePos ? item.failure : i == job.queuePos ? ended : "";
-        if (i > job.queuePos) {
-            report.failed(item.row, item.fileName, "not read: the job ended before it");
-        } else if (why.empty()) {
-            report.written(item.row, item.fileName, item.placementNote, item.warning);
-        } else if (const auto partial = session.partialFileOf(item)) {
-            report.failed(item.row, item.fileName,
-                          why + "; the partial file " + *partial + " is left");
-        } else {
-            report.failed(item.row, item.fileName, why);
+        // A block that went again while its partner was awaited is waited for anew.
+        if (station.anyBlock()) {
+            return kExitDone;
         }
     }
-    return job.queuePos == job.queueLength;
 }
 
 }  // namespace
 
-int runDownload(platform::SerialBackend& backend, platform::Clock& clock,
+int runDownload(platform::SerialBackend& backend, platform::Clock& clock, Pace& pace,
                 const DownloadRequest& request) {
     std::error_code error;
     const auto folder = std::filesystem::status(utf8Path(request.folder), error);
@@ -282,9 +184,26 @@ int runDownload(platform::SerialBackend& backend, platform::Clock& clock,
             return kExitUsage;
         }
     }
+    // A terminal closed or a termination request stops the job as Ctrl+C does: after the pair
+    // in hand, with the partial file named. A wait for the blocks ends at once.
+    std::optional<CaughtStopRequests> caught;
+    if (request.wait) {
+        caught.emplace(pace);
+    }
     CliStation station(backend, clock);
-    if (const int status = openStation(station, true); status != kExitDone) {
-        return status;
+    if (!station.discover()) {
+        return linkFailure(station);
+    }
+    if (!station.anyBlock()) {
+        if (!request.wait) {
+            return noBlocksFound();
+        }
+        if (const int status = awaitBlocks(station, pace); status != kExitDone) {
+            return status;
+        }
+    }
+    if (!station.readTable()) {
+        return linkFailure(station);
     }
     int status = kExitDone;
     const auto lines = selectLines(station, request, status);
@@ -296,31 +215,16 @@ int runDownload(platform::SerialBackend& backend, platform::Clock& clock,
         return kExitDone;
     }
     noteAbsentBlocks(station);
-    const std::vector<std::string> names =
-        tableFileNames(station.recordTable.data(), station.rowCount());
-
-    LineReport report(request.json);
-    interrupted = false;
-    // A terminal closed or a termination request stops the job as Ctrl+C does: after the pair
-    // in hand, with the partial file named.
-    platform::catchStopRequests(onStopRequest);
-    // A queue holds 160 records; more lines are read as several jobs, one after the other. The
-    // table fixes every file's name, so no job's files can take another's.
-    bool goingOn = true;
-    for (std::size_t first = 0; first < lines->size(); first += kQueueCapacity) {
-        const std::size_t last = std::min(lines->size(), first + kQueueCapacity);
-        const std::vector<int> part(lines->begin() + static_cast<std::ptrdiff_t>(first),
-                                    lines->begin() + static_cast<std::ptrdiff_t>(last));
-        if (!goingOn) {
-            for (const int line : part) {
-                report.failed(line, names[static_cast<std::size_t>(line)],
-                              "not read: the job ended before it");
-            }
-            continue;
-        }
-        goingOn = runJob(station, request, part, report);
+    if (!caught) {
+        caught.emplace(pace);
     }
-    platform::releaseStopRequests();
+    PrintedLines report(request.json);
+    DownloadSettings settings;
+    settings.folder = request.folder;
+    settings.skipExisting = request.skipExisting;
+    settings.verify = request.verify;
+    settings.waitForBlocks = request.wait;
+    downloadLines(station, pace, settings, *lines, report);
     return report.anyFailed() ? kExitFailed : kExitDone;
 }
 

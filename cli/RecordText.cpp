@@ -96,4 +96,10 @@ std::string describeBlock(bool roleA, int serialYear, int serialNumber, int firm
     return text;
 }
 
+std::string serialText(int serialYear, int serialNumber) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%04d-%03d", serialYear + 2000, serialNumber);
+    return text;
+}
+
 }  // namespace kelvra::cli

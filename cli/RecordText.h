@@ -27,5 +27,7 @@ struct ParsedMoment {
 ParsedMoment parseMoment(const std::string& text);
 // "block A, S/N 2018-042, firmware 4.2"
 std::string describeBlock(bool roleA, int serialYear, int serialNumber, int firmware);
+// A block's serial number as its panel shows it: "2018-042".
+std::string serialText(int serialYear, int serialNumber);
 
 }  // namespace kelvra::cli

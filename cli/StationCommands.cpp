@@ -5,8 +5,8 @@
 #include "cli/CliStation.h"
 #include "cli/Commands.h"
 #include "cli/ExitStatus.h"
+#include "cli/GuardedClear.h"
 #include "cli/RecordText.h"
-#include "download/ContentSample.h"
 #include "download/DownloadManifest.h"
 #include "download/DownloadQueue.h"
 #include "download/WavFormat.h"
@@ -72,56 +72,6 @@ int runClock(platform::SerialBackend& backend, platform::Clock& clock) {
     return kExitDone;
 }
 
-namespace {
-
-// Whether every record of the blocks present has an intact file in `folder` that its manifest
-// attributes to the record, with the copies of those blocks, and that holds what the blocks
-// hold: the same directory can come back after a clear with other recordings behind it. Lists
-// those that have none.
-bool everyRecordDownloaded(CliStation& station, const std::string& folder) {
-    const DownloadManifest manifest = DownloadManifest::load(folder);
-    for (const std::string& line : manifest.unreadable()) {
-        std::fprintf(stderr, "%s\n", line.c_str());
-    }
-    const std::vector<std::string> names =
-        tableFileNames(station.recordTable.data(), station.rowCount());
-    int missing = 0;
-    for (int i = 0; i < station.rowCount(); ++i) {
-        const DownloadItem item = itemFor(station.recordTable[static_cast<std::size_t>(i)], i,
-                                          station.slotA, station.slotB);
-        std::string refuted;
-        const auto holdsRecord = [&](const std::string& file) {
-            const ContentCheck check = compareContent(station.slotA, station.slotB, item,
-                                                      platform::pathInFolder(folder, file), true);
-            if (check.match == ContentMatch::Same) {
-                return true;
-            }
-            refuted = file + " (" + describeContentCheck(check) + ")";
-            return false;
-        };
-        if (intactFileOf(folder, manifest, item.identity, holdsRecord)) {
-            continue;
-        }
-        if (refuted.empty()) {
-            std::fprintf(stderr, "Line %d: %s is not in %s\n", i + 1,
-                         names[static_cast<std::size_t>(i)].c_str(), folder.c_str());
-        } else {
-            std::fprintf(stderr, "Line %d: %s does not hold what the blocks hold: %s\n", i + 1,
-                         names[static_cast<std::size_t>(i)].c_str(), refuted.c_str());
-        }
-        ++missing;
-    }
-    if (missing > 0) {
-        std::fprintf(stderr,
-                     "Nothing was cleared: %d of %d records have no intact file in %s that its "
-                     "%s attributes to them and that holds their samples\n",
-                     missing, station.rowCount(), folder.c_str(), kManifestFileName);
-    }
-    return missing == 0;
-}
-
-}  // namespace
-
 int runClear(platform::SerialBackend& backend, platform::Clock& clock, bool confirmed,
              const std::string& downloadedTo) {
     if (!confirmed) {
@@ -140,42 +90,18 @@ int runClear(platform::SerialBackend& backend, platform::Clock& clock, bool conf
         return status;
     }
     if (!downloadedTo.empty()) {
-        // The link has no checksum: one spoiled count byte would hide records from the guard.
-        // The directories count only when a second read gives the same rows.
-        bool steady = false;
-        if (!station.readTableTwice(steady)) {
-            return linkFailure(station);
-        }
-        if (!steady) {
-            std::fprintf(stderr,
-                         "Nothing was cleared: the blocks' directories read differently twice "
-                         "(a disturbed line?); try again\n");
-            return kExitFailed;
-        }
-        if (!everyRecordDownloaded(station, downloadedTo)) {
-            return kExitFailed;
+        switch (checkDownloadedTo(station, downloadedTo)) {
+            case ClearGuard::Passed:
+                break;
+            case ClearGuard::Refused:
+                return kExitFailed;
+            case ClearGuard::LinkFailed:
+                return linkFailure(station);
         }
     }
-    // Both blocks are told before either answer is awaited, as the window does.
-    bool lastWritten = true;
-    if (station.slotA.present) {
-        lastWritten = sendClearMemory(*station.slotA.handle);
-    }
-    if (station.slotB.present && lastWritten) {
-        lastWritten = sendClearMemory(*station.slotB.handle);
-    }
-    if (!lastWritten) {
-        std::fprintf(stderr, "%s\n", messages::kUnableToWritePort);
+    if (const std::string failure = clearBlocks(station); !failure.empty()) {
+        std::fprintf(stderr, "%s\n", failure.c_str());
         return kExitFailed;
-    }
-    for (CBlockPort* block : {&station.slotA, &station.slotB}) {
-        if (block->present && !awaitClearMemoryAck(*block->handle)) {
-            std::fprintf(stderr, "%s\n", messages::kNoAcknowledge);
-            return kExitFailed;
-        }
-    }
-    if (!station.readTable()) {
-        return linkFailure(station);
     }
     // Only the blocks that were there were told: a block that was not is left as it was.
     for (const CBlockPort* block : {&station.slotA, &station.slotB}) {

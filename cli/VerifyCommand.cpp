@@ -5,24 +5,12 @@
 
 #include "cli/Commands.h"
 #include "cli/ExitStatus.h"
-#include "download/DownloadManifest.h"
+#include "cli/FolderCheck.h"
 #include "platform/json/JsonWriter.h"
 
 namespace kelvra::cli {
 
 namespace {
-
-const char* checkName(FileCheck check) {
-    switch (check) {
-        case FileCheck::Ok:
-            return "ok";
-        case FileCheck::Changed:
-            return "changed";
-        case FileCheck::Missing:
-            return "missing";
-    }
-    return "changed";
-}
 
 void printFile(bool json, const std::string& file, const char* status) {
     if (json) {
@@ -52,36 +40,70 @@ std::set<std::string> wavFilesIn(const std::string& folder) {
 
 }  // namespace
 
+const char* checkName(FileCheck check) {
+    switch (check) {
+        case FileCheck::Ok:
+            return "ok";
+        case FileCheck::Changed:
+            return "changed";
+        case FileCheck::Missing:
+            return "missing";
+    }
+    return "changed";
+}
+
+bool FolderCheck::allListedOk() const {
+    for (const auto& [name, check] : listed) {
+        if (check != FileCheck::Ok) {
+            return false;
+        }
+    }
+    return manifestError.empty();
+}
+
+FolderCheck checkFolder(const std::string& folder) {
+    FolderCheck result;
+    const DownloadManifest manifest = DownloadManifest::load(folder);
+    for (const std::string& line : manifest.unreadable()) {
+        std::fprintf(stderr, "%s\n", line.c_str());
+    }
+    result.manifestError = manifest.error();
+    if (!result.manifestError.empty()) {
+        return result;
+    }
+    for (const auto& [name, entry] : manifest.entries()) {
+        result.listed.emplace_back(name, checkFile(folder, entry));
+    }
+    for (const std::string& name : wavFilesIn(folder)) {
+        if (manifest.entryFor(name) == nullptr) {
+            result.unknown.push_back(name);
+        }
+    }
+    return result;
+}
+
 int runVerify(const std::string& folder, bool json) {
     std::error_code error;
     if (!std::filesystem::is_directory(std::u8string(folder.begin(), folder.end()), error)) {
         std::fprintf(stderr, "%s: no such folder\n", folder.c_str());
         return kExitUsage;
     }
-    const DownloadManifest manifest = DownloadManifest::load(folder);
-    for (const std::string& line : manifest.unreadable()) {
-        std::fprintf(stderr, "%s\n", line.c_str());
-    }
-    if (!manifest.error().empty()) {
+    const FolderCheck check = checkFolder(folder);
+    if (!check.manifestError.empty()) {
         return kExitFailed;
     }
-    if (manifest.entries().empty()) {
+    if (check.listed.empty()) {
         std::fprintf(stderr, "%s: no files downloaded here (%s has no entries)\n", folder.c_str(),
                      kManifestFileName);
         return kExitFailed;
     }
-    bool allOk = true;
-    for (const auto& [name, entry] : manifest.entries()) {
-        const FileCheck check = checkFile(folder, entry);
-        allOk = allOk && check == FileCheck::Ok;
-        printFile(json, name, checkName(check));
+    for (const auto& [name, status] : check.listed) {
+        printFile(json, name, checkName(status));
     }
-    for (const std::string& name : wavFilesIn(folder)) {
-        if (manifest.entryFor(name) == nullptr) {
-            printFile(json, name, "unknown");
-        }
+    for (const std::string& name : check.unknown) {
+        printFile(json, name, "unknown");
     }
-    return allOk ? kExitDone : kExitFailed;
+    return check.allListedOk() ? kExitDone : kExitFailed;
 }
 
 }  // namespace kelvra::cli

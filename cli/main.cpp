@@ -109,13 +109,41 @@ int main(int argc, char** argv) {
                        "most four): the link has no checksum. Takes about twice as long");
     download->add_flag("--json", request.json,
                        "JSON Lines, one object per line's outcome: index, status, file, message");
+    download->add_flag("--wait", request.wait,
+                       "Waits for the blocks when none is there instead of exiting with 3, and\n"
+                       "for blocks unplugged during the download for as long as they stay\n"
+                       "away (the same blocks, by serial number), instead of about 50 seconds;\n"
+                       "Ctrl+C ends the wait");
     download->callback([&] {
         request.sinceGiven = since->count() > 0;
         if (!request.all && !request.sinceGiven && request.lines.empty()) {
             throw CLI::RequiredError("--all, --since or LINE");
         }
-        run = [&] { return runDownload(backend, clock, request); };
+        run = [&] { return runDownload(backend, clock, systemPace(), request); };
     });
+
+    OffloadRequest offloadRequest;
+    CLI::App* offload = app.add_subcommand(
+        "offload",
+        "An unattended offload station: waits for a pair of blocks, reads every record that\n"
+        "DIR/<serial A>_<serial B> (e.g. 2018-042_2018-043) lacks into it, by the rules of\n"
+        "download --skip-existing, checks the folder as verify does and prints one summary\n"
+        "line for the pair; then waits for these blocks to be unplugged and the next pair to\n"
+        "be plugged in. A lone block is not served: it waits for its partner. Ctrl+C or a\n"
+        "termination request ends it after the pair in hand (a second one stops the\n"
+        "transfer after the pair of sectors in hand, keeping the partial file). Exit status 0\n"
+        "when nothing failed.");
+    offload->add_option("--out", offloadRequest.folder, "The folder that holds the pairs' folders")
+        ->required();
+    offload->add_flag("--clear", offloadRequest.clear,
+                      "Clears a pair's blocks once every record is proven to be in its folder,\n"
+                      "as clear --if-downloaded-to proves it; otherwise leaves them as they are");
+    offload->add_flag("--once", offloadRequest.once, "Ends after the first pair");
+    offload->add_flag("--json", offloadRequest.json,
+                      "JSON Lines, one object per pair: pair, folder, records, written, skipped,\n"
+                      "failed, bytes, milliseconds, warnings, verified, cleared, message");
+    offload->callback(
+        [&] { run = [&] { return runOffload(backend, clock, systemPace(), offloadRequest); }; });
 
     CLI::App* clockCommand = app.add_subcommand(
         "clock",

@@ -82,6 +82,9 @@ else()
     install(FILES ${CMAKE_BINARY_DIR}/packaging/changelog.gz
         ${KELVRA_PACKAGING_DIR}/linux/copyright ${KELVRA_PACKAGING_DIR}/linux/README.Debian
         DESTINATION ${KELVRA_DOC_DIR})
+    # An example, not enabled: the README says how to install it as a user service.
+    install(FILES ${KELVRA_PACKAGING_DIR}/linux/kelvra-offload.service
+        DESTINATION ${KELVRA_DOC_DIR}/examples)
 
     set(CPACK_GENERATOR DEB)
     set(CPACK_PACKAGING_INSTALL_PREFIX /usr)

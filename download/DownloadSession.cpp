@@ -95,7 +95,7 @@ std::optional<std::string> DownloadSession::partialFileOf(const DownloadItem& it
 }
 
 void DownloadSession::recoveryTick() {
-    switch (kelvra::recoveryTick(slotA_, slotB_, job_)) {
+    switch (kelvra::recoveryTick(slotA_, slotB_, job_, blocksAwayWithoutLimit_)) {
         case RecoveryStep::Wait:
             return;
         case RecoveryStep::GiveUp:

@@ -52,6 +52,9 @@ public:
     QueuedLines queueLines(const int* lines, int count, int rowCount);
     // Every record is read again after it is written, until two reads agree.
     void checkReads(bool verify);
+    // Recovery waits for blocks that went away as long as they stay away, instead of giving up
+    // after its tries; failures with the blocks there still count.
+    void waitForBlocksWithoutLimit() { blocksAwayWithoutLimit_ = true; }
     // Chooses each queued record's file in `folder` from what its manifest says, before the
     // job starts: a file of another record is never replaced. With `skipExisting`, records the
     // folder holds intact already leave the queue once `confirmContent` (when given) finds the
@@ -83,6 +86,7 @@ private:
     DownloadSessionHost& host_;
     DownloadJob job_;
     std::vector<std::string> unreadable_;
+    bool blocksAwayWithoutLimit_ = false;
 };
 
 }  // namespace kelvra

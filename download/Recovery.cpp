@@ -52,7 +52,8 @@ void followExchangedBlocks(CBlockPort& a, CBlockPort& b, DownloadJob& job) {
 
 }  // namespace
 
-RecoveryStep recoveryTick(CBlockPort& slotA, CBlockPort& slotB, DownloadJob& job) {
+RecoveryStep recoveryTick(CBlockPort& slotA, CBlockPort& slotB, DownloadJob& job,
+                          bool blocksAwayWithoutLimit) {
     if (job.retryCount >= kRecoveryTries) {
         return RecoveryStep::GiveUp;
     }
@@ -60,7 +61,9 @@ RecoveryStep recoveryTick(CBlockPort& slotA, CBlockPort& slotB, DownloadJob& job
     const bool asSaved = sameBlocks(slotA, slotB, saved, false);
     const bool exchanged = !asSaved && sameBlocks(slotA, slotB, saved, true);
     if (!asSaved && !exchanged) {
-        ++job.retryCount;
+        if (!blocksAwayWithoutLimit) {
+            ++job.retryCount;
+        }
         return RecoveryStep::Wait;
     }
     if (exchanged) {

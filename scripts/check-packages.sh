@@ -38,6 +38,7 @@ expected_files="./usr/bin/kelvra
 ./usr/share/doc/kelvra/README.Debian
 ./usr/share/doc/kelvra/changelog.gz
 ./usr/share/doc/kelvra/copyright
+./usr/share/doc/kelvra/examples/kelvra-offload.service
 ./usr/share/man/man1/kelvra-blocksim.1.gz
 ./usr/share/man/man1/kelvra-cli.1.gz
 ./usr/share/man/man1/kelvra.1.gz"

@@ -61,6 +61,18 @@ JsonObject& JsonObject::add(const std::string& name, const JsonObject& value) {
     return member(name, value.text());
 }
 
+JsonObject& JsonObject::add(const std::string& name, const std::vector<std::string>& values) {
+    std::string array = "[";
+    for (const std::string& value : values) {
+        if (array.size() > 1) {
+            array += ",";
+        }
+        array += jsonString(value);
+    }
+    array += "]";
+    return member(name, array);
+}
+
 JsonObject& JsonObject::addNull(const std::string& name) {
     return member(name, "null");
 }

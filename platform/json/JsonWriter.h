@@ -3,6 +3,7 @@
 #include <concepts>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace kelvra::platform {
 
@@ -20,6 +21,8 @@ public:
         return member(name, value ? "true" : "false");
     }
     JsonObject& add(const std::string& name, const JsonObject& value);
+    // An array of strings.
+    JsonObject& add(const std::string& name, const std::vector<std::string>& values);
     JsonObject& addNull(const std::string& name);
     std::string text() const { return "{" + members_ + "}"; }
 

@@ -76,6 +76,7 @@ CliResult runCli(const std::string& binary, const CliRun& run) {
     const auto deadline = SteadyClock::now() + run.limit;
     pollfd ends[2] = {{out[0], POLLIN, 0}, {err[0], POLLIN, 0}};
     int open = 2;
+    std::size_t next = 0;
     if (run.outputClosed) {
         ::close(ends[0].fd);
         ends[0].fd = -1;
@@ -99,6 +100,10 @@ CliResult runCli(const std::string& binary, const CliRun& run) {
                 ends[i].fd = -1;
                 --open;
             }
+        }
+        while (next < run.whenErrorShows.size() &&
+               result.err.find(run.whenErrorShows[next].first) != std::string::npos) {
+            run.whenErrorShows[next++].second();
         }
         if (!run.interruptOn.empty() && !result.interrupted &&
             result.err.find(run.interruptOn) != std::string::npos) {

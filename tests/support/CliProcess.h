@@ -3,6 +3,7 @@
 #include <sys/types.h>
 
 #include <chrono>
+#include <functional>
 #include <map>
 #include <optional>
 #include <string>
@@ -20,6 +21,9 @@ struct CliRun {
     // `interruptWith` (Ctrl+C's SIGINT unless set) once standard error has shown this text.
     std::string interruptOn;
     int interruptWith = 0;
+    // Each runs once standard error has shown its text, in turn: what the program waits for
+    // (blocks plugged in, say) happens then.
+    std::vector<std::pair<std::string, std::function<void()>>> whenErrorShows;
     // Ignored from the start, as `nohup` leaves SIGHUP.
     std::vector<int> ignoredSignals;
     // Nobody reads standard output: its pipe is closed from the start, as `| head -0` leaves it.

@@ -84,7 +84,7 @@ protected:
         request.lines = std::move(lines);
         request.skipExisting = skipExisting;
         request.verify = verify;
-        return cli([&] { return cli::runDownload(backend, clock, request); });
+        return cli([&] { return cli::runDownload(backend, clock, cli::systemPace(), request); });
     }
 
     Bytes samples(const std::string& name) {
