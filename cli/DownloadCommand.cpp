@@ -184,6 +184,9 @@ bool runJob(CliStation& station, const DownloadRequest& request, const std::vect
     for (const int line : queued.tooLong) {
         report.failed(line, "", messages::kRecordTooLong);
     }
+    for (const DownloadItem& item : session.refuseFilesTooLargeFor(request.folder)) {
+        report.failed(item.row, item.fileName, item.failure);
+    }
     session.checkReads(request.verify);
     // The manifest and the hash tell what a file holds, not that it is what the blocks hold
     // now: a block cleared and recording again can list the same directory. A block that
