@@ -3,12 +3,15 @@
 // file. The Windows backends' own cases are in tests/win32/.
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <chrono>
 #include <condition_variable>
+#include <csignal>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -236,6 +239,26 @@ INSTANTIATE_TEST_SUITE_P(
                                       writeText(partial, "RIFF");
                                   }}),
     caseName<Disturbance>);
+
+// A file system's largest file (FAT's 4 GiB) answers EFBIG, as a process's file size limit does.
+TEST(OutputFileWrite, AWritePastTheLargestFileFailsAndSaysWhy) {
+    const TempFolder folder;
+    OutputFile file;
+    ASSERT_TRUE(file.open(folder.file("record.wav").string()));
+    const std::string bytes(3000, 'x');
+    rlimit saved{};
+    ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &saved), 0);
+    const rlimit low{4096, saved.rlim_max};
+    const auto handler = std::signal(SIGXFSZ, SIG_IGN);
+    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &low), 0);
+    const bool first = put(file, bytes);
+    const bool second = put(file, bytes);
+    ::setrlimit(RLIMIT_FSIZE, &saved);
+    std::signal(SIGXFSZ, handler);
+    EXPECT_TRUE(first);
+    EXPECT_FALSE(second) << "a write cut short was taken for a whole one";
+    EXPECT_EQ(file.failure(), std::strerror(EFBIG));
+}
 
 TEST(AppendLine, RefusesALinkAFifoAndAFolderLeavingThemAsTheyWere) {
     const TempFolder folder;
