@@ -6,19 +6,11 @@ namespace kelvra {
 namespace {
 
 TEST(FolderFileLimit, RefusesOnlyTheFilesLargerThanTheFolderHoldsAndSaysWhy) {
+    // 48000 Hz for 30000 s: 5.4 GiB of file, an RF64 one; then 16000 bytes a channel.
     RecordInfo table[2];
-    for (RecordInfo& row : table) {
-        row.addrA = 5;
-        row.day = 5;
-        row.month = 3;
-        row.duration = 1;
-        row.sampleRate = 8000;
-    }
-    table[0].recordNo = 1;
-    table[1].recordNo = 2;
-    // 48000 Hz for 30000 s: 5.4 GiB of file, an RF64 one.
-    table[0].sampleRate = 48000;
-    table[0].duration = 30000;
+    table[0] = {
+        .addrA = 5, .recordNo = 1, .day = 5, .month = 3, .sampleRate = 48000, .duration = 30000};
+    table[1] = {.addrA = 5, .recordNo = 2, .day = 5, .month = 3, .sampleRate = 8000, .duration = 1};
     CBlockPort present;
     present.present = true;
     const int lines[] = {0, 1};

@@ -245,18 +245,17 @@ TEST(OutputFileWrite, AWritePastTheLargestFileFailsAndSaysWhy) {
     const TempFolder folder;
     OutputFile file;
     ASSERT_TRUE(file.open(folder.file("record.wav").string()));
-    const std::string bytes(3000, 'x');
     rlimit saved{};
     ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &saved), 0);
     const rlimit low{4096, saved.rlim_max};
     const auto handler = std::signal(SIGXFSZ, SIG_IGN);
     ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &low), 0);
-    const bool first = put(file, bytes);
-    const bool second = put(file, bytes);
+    // The second write is cut short at 4096 bytes, and what is left of it finds no room.
+    const bool written[] = {put(file, std::string(3000, 'x')), put(file, std::string(3000, 'x'))};
     ::setrlimit(RLIMIT_FSIZE, &saved);
     std::signal(SIGXFSZ, handler);
-    EXPECT_TRUE(first);
-    EXPECT_FALSE(second) << "a write cut short was taken for a whole one";
+    EXPECT_TRUE(written[0]);
+    EXPECT_FALSE(written[1]) << "a write cut short was taken for a whole one";
     EXPECT_EQ(file.failure(), std::strerror(EFBIG));
 }
 
