@@ -310,7 +310,7 @@ Worker::Outcome Worker::completeRecord() {
     }
     ManifestEntry entry;
     entry.file = item.fileName;
-    entry.size = wavHeaderSize(item.channelBytes(), job_.riffDataLimit) + 2 * item.channelBytes();
+    entry.size = fileBytesOf(job_, item);
     entry.sha256 = digest;
     entry.record = item.identity;
     entry.readMode = readModeOf(a_, b_);
