@@ -82,6 +82,9 @@ bool runJob(CliStation& station, Pace& pace, const DownloadSettings& settings,
     for (const int line : queued.tooLong) {
         report.failed(line, "", messages::kRecordTooLong);
     }
+    for (const DownloadItem& item : session.refuseFilesTooLargeFor(settings.folder)) {
+        report.failed(item.row, item.fileName, item.failure);
+    }
     session.checkReads(settings.verify);
     // The manifest and the hash tell what a file holds, not that it is what the blocks hold
     // now: a block cleared and recording again can list the same directory. A block that

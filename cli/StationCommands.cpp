@@ -42,7 +42,8 @@ int runList(platform::SerialBackend& backend, platform::Clock& clock, bool json)
             .add("duration", row.duration)
             .add("bytesPerChannel", static_cast<std::int64_t>(row.sampleRate) * row.duration * 2);
         const std::string& name = names[static_cast<std::size_t>(i)];
-        if (static_cast<std::uint64_t>(row.sampleRate) * row.duration * 2 > kMaxWavChannelBytes) {
+        if (static_cast<std::uint64_t>(row.sampleRate) * row.duration * 2 >
+            kMaxRecordChannelBytes) {
             object.addNull("file");
         } else {
             object.add("file", name);

@@ -23,17 +23,21 @@ class WavChannel {
 public:
     WavChannel(const std::string& path, int channel)
         : in_(std::filesystem::path(std::u8string(path.begin(), path.end())), std::ios::binary),
-          channel_(channel) {}
+          channel_(channel) {
+        std::uint8_t tag[4] = {};
+        in_.read(reinterpret_cast<char*>(tag), sizeof tag);
+        headerSize_ = wavHeaderSizeOf(tag);
+    }
 
     bool holds(std::uint64_t channelBytes) {
         in_.seekg(0, std::ios::end);
-        return in_ && static_cast<std::uint64_t>(in_.tellg()) == kWavHeaderSize + 2 * channelBytes;
+        return in_ && static_cast<std::uint64_t>(in_.tellg()) == headerSize_ + 2 * channelBytes;
     }
 
     // The channel's `count` bytes of `sector` into `out`; false when they cannot be read.
     bool read(std::uint64_t sector, std::size_t count, std::uint8_t* out) {
         in_.clear();
-        in_.seekg(static_cast<std::streamoff>(kWavHeaderSize + sector * 2 * kSectorSize));
+        in_.seekg(static_cast<std::streamoff>(headerSize_ + sector * 2 * kSectorSize));
         in_.read(reinterpret_cast<char*>(frames_.data()), static_cast<std::streamsize>(2 * count));
         if (static_cast<std::size_t>(in_.gcount()) != 2 * count) {
             return false;
@@ -48,6 +52,8 @@ public:
 private:
     std::ifstream in_;
     int channel_;
+    // The file says itself whether it is RIFF or RF64.
+    std::size_t headerSize_ = kWavHeaderSize;
     std::array<std::uint8_t, 2 * kSectorSize> frames_{};
 };
 

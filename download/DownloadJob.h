@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "download/RecordIdentity.h"
+#include "download/WavFormat.h"
 #include "link/BlockPort.h"
 #include "platform/file/OutputFile.h"
 #include "platform/hash/Sha256.h"
@@ -97,6 +98,8 @@ struct DownloadJob {
     platform::Sha256 fileHash;
     // Every record is read again after it is written, until two reads agree.
     bool verifyReads = false;
+    // A record whose sample data exceed this is written as RF64 (see buildWavHeader).
+    std::uint64_t riffDataLimit = kMaxRiffDataBytes;
     // The record whose failures are being counted, which a restart of it does not end, and
     // the furthest the reads of the record in progress have come, acknowledged: only getting
     // further (or a record that begins) starts the count anew.

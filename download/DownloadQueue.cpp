@@ -1,5 +1,6 @@
 #include "download/DownloadQueue.h"
 
+#include <cstdio>
 #include <map>
 
 #include "download/WavFormat.h"
@@ -65,7 +66,7 @@ QueuedLines queueSelectedLines(DownloadJob& job, const RecordInfo* table, int ro
         }
         const RecordInfo& row = table[lines[i]];
         DownloadItem item = itemFor(row, lines[i], slotA, slotB);
-        if (item.channelBytes() > kMaxWavChannelBytes) {
+        if (item.channelBytes() > kMaxRecordChannelBytes) {
             result.tooLong.push_back(lines[i]);
             continue;
         }
@@ -111,13 +112,61 @@ std::uint64_t bytesOwed(const DownloadJob& job, int from) {
     return owed;
 }
 
-std::string tooLongMessage(const std::vector<int>& lines) {
-    std::string message =
-        "Line " + std::to_string(lines.front() + 1) + ": " + messages::kRecordTooLong;
-    if (lines.size() > 1) {
-        message += " (and " + std::to_string(lines.size() - 1) + " more lines)";
+namespace {
+
+std::string linesMessage(int firstLine, const std::string& why, std::size_t count) {
+    std::string message = "Line " + std::to_string(firstLine + 1) + ": ";
+    message += why;
+    if (count > 1) {
+        message += " (and " + std::to_string(count - 1) + " more lines)";
     }
     return message;
+}
+
+// "5.2 GiB", "12.0 MiB" or "4208 bytes".
+std::string sizeText(std::uint64_t bytes) {
+    char text[32];
+    if (bytes >= (std::uint64_t{1} << 20)) {
+        const bool gib = bytes >= (std::uint64_t{1} << 30);
+        std::snprintf(text, sizeof text, "%.1f %s",
+                      static_cast<double>(bytes) / static_cast<double>(gib ? 1u << 30 : 1u << 20),
+                      gib ? "GiB" : "MiB");
+    } else {
+        std::snprintf(text, sizeof text, "%llu bytes", static_cast<unsigned long long>(bytes));
+    }
+    return text;
+}
+
+}  // namespace
+
+std::uint64_t fileBytesOf(const DownloadJob& job, const DownloadItem& item) {
+    return wavHeaderSize(item.channelBytes(), job.riffDataLimit) + 2 * item.channelBytes();
+}
+
+std::vector<DownloadItem> refuseFilesOverLimit(DownloadJob& job,
+                                               const platform::FileSizeLimit& limit) {
+    std::vector<DownloadItem> refused;
+    dropQueued(job, [&](DownloadItem& item) {
+        const std::uint64_t size = fileBytesOf(job, item);
+        if (size <= limit.maxFileBytes) {
+            return false;
+        }
+        item.failure = item.fileName;
+        item.failure += " needs " + sizeText(size) + " but the folder's file system (" +
+                        limit.fileSystem + ") holds at most " + sizeText(limit.maxFileBytes) +
+                        " per file";
+        refused.push_back(item);
+        return true;
+    });
+    return refused;
+}
+
+std::string refusedFilesMessage(const std::vector<DownloadItem>& items) {
+    return linesMessage(items.front().row, items.front().failure, items.size());
+}
+
+std::string tooLongMessage(const std::vector<int>& lines) {
+    return linesMessage(lines.front(), messages::kRecordTooLong, lines.size());
 }
 
 }  // namespace kelvra

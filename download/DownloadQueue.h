@@ -6,6 +6,7 @@
 
 #include "download/DownloadJob.h"
 #include "link/BlockPort.h"
+#include "platform/file/FileSizeLimit.h"
 #include "records/RecordInfo.h"
 
 namespace kelvra {
@@ -13,7 +14,8 @@ namespace kelvra {
 // What became of the selected lines when the queue was built.
 struct QueuedLines {
     int queued = 0;
-    // Lines (0-based) left out because their record cannot be held by a WAV file.
+    // Lines (0-based) left out because a channel of their record holds more bytes than the
+    // link can count.
     std::vector<int> tooLong;
 };
 
@@ -48,7 +50,18 @@ int dropQueued(DownloadJob& job, const std::function<bool(DownloadItem&)>& drop)
 // counted whole: with reads checked, each record until it has been read twice.
 std::uint64_t bytesOwed(const DownloadJob& job, int from);
 
-// "Line 4: the record is too long for a WAV file" for the first refused line, with the count
+// The size of the file that holds the item's record.
+std::uint64_t fileBytesOf(const DownloadJob& job, const DownloadItem& item);
+
+// Takes out of a queue not yet started the records whose file is larger than the folder's
+// file system holds, each with its failure ("NAME.wav needs 5.2 GiB but..."), and returns them.
+std::vector<DownloadItem> refuseFilesOverLimit(DownloadJob& job,
+                                               const platform::FileSizeLimit& limit);
+
+// "Line 4: NAME.wav needs..." for the first refused item, with the count of the others.
+std::string refusedFilesMessage(const std::vector<DownloadItem>& items);
+
+// "Line 4: the record is too long to be read..." for the first refused line, with the count
 // of the others when there are more.
 std::string tooLongMessage(const std::vector<int>& lines);
 

@@ -6,6 +6,7 @@
 #include "download/Recovery.h"
 #include "link/Messages.h"
 #include "platform/file/FilePath.h"
+#include "platform/file/FileSizeLimit.h"
 
 namespace kelvra {
 
@@ -31,6 +32,11 @@ void DownloadSession::checkReads(bool verify) {
     job_.verifyReads = verify;
     job_.jobBytesTotal = bytesOwed(job_, 0);
     job_.jobBytesLeft = job_.jobBytesTotal;
+}
+
+std::vector<DownloadItem> DownloadSession::refuseFilesTooLargeFor(const std::string& folder) {
+    const std::optional<platform::FileSizeLimit> limit = platform::fileSizeLimitOf(folder);
+    return limit ? refuseFilesOverLimit(job_, *limit) : std::vector<DownloadItem>{};
 }
 
 std::vector<DownloadItem> DownloadSession::placeFiles(const std::string& folder, bool skipExisting,

@@ -55,6 +55,10 @@ public:
     // Recovery waits for blocks that went away as long as they stay away, instead of giving up
     // after its tries; failures with the blocks there still count.
     void waitForBlocksWithoutLimit() { blocksAwayWithoutLimit_ = true; }
+    // Takes out of the queue the records whose file `folder`'s file system cannot hold (FAT
+    // stops at 4 GiB), each with its failure, and returns them: they are told before the job
+    // starts, not hours into it.
+    std::vector<DownloadItem> refuseFilesTooLargeFor(const std::string& folder);
     // Chooses each queued record's file in `folder` from what its manifest says, before the
     // job starts: a file of another record is never replaced. With `skipExisting`, records the
     // folder holds intact already leave the queue once `confirmContent` (when given) finds the

@@ -163,7 +163,7 @@ Worker::Outcome Worker::beginRecord() {
     b_.inRecord = item.useB;
     job_.currentSwapped = item.swapped != 0;
     job_.currentRow = item.row;
-    // The queue holds only records whose size fits a WAV file.
+    // The queue holds only records whose channels the link can count.
     const auto channelBytes = static_cast<std::uint32_t>(item.channelBytes());
     a_.bytesLeft = channelBytes;
     b_.bytesLeft = channelBytes;
@@ -182,13 +182,12 @@ Worker::Outcome Worker::beginRecord() {
         return Outcome::Ended;
     }
     job_.fileHash.reset();
-    std::uint8_t header[kWavHeaderSize];
     const BlockDescription describedA = description(a_, 0);
     const BlockDescription describedB = description(b_, 1);
-    buildWavHeader(header, channelBytes, item.sampleRate,
-                   job_.currentSwapped ? describedB : describedA,
-                   job_.currentSwapped ? describedA : describedB);
-    if (!write(header, sizeof header)) {
+    const WavHeader header =
+        buildWavHeader(channelBytes, item.sampleRate, job_.currentSwapped ? describedB : describedA,
+                       job_.currentSwapped ? describedA : describedB, job_.riffDataLimit);
+    if (!write(header.bytes, header.size)) {
         fileFailure();
         return Outcome::Ended;
     }
@@ -311,7 +310,7 @@ Worker::Outcome Worker::completeRecord() {
     }
     ManifestEntry entry;
     entry.file = item.fileName;
-    entry.size = kWavHeaderSize + 2 * item.channelBytes();
+    entry.size = fileBytesOf(job_, item);
     entry.sha256 = digest;
     entry.record = item.identity;
     entry.readMode = readModeOf(a_, b_);

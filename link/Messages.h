@@ -25,7 +25,7 @@ inline constexpr const char* kTooManyRecordsSelected =
     "Too many records selected: at most 160 can be read at once";
 // After "Line <n>: ", and followed by " (and <k> more lines)" when there are more.
 inline constexpr const char* kRecordTooLong =
-    "the record is too long for a WAV file and is not read";
+    "the record is too long to be read: a channel would hold 4 GiB or more";
 inline constexpr const char* kUnableToCreateFile = "Unable to create file";
 inline constexpr const char* kUnableToWriteFile = "Unable to write file";
 inline constexpr const char* kUnableToWritePortA2 = "Unable to write communication port A2";

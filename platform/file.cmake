@@ -7,6 +7,7 @@ if(WIN32)
         ${CMAKE_CURRENT_SOURCE_DIR}/win32/Win32FolderEntry.cpp
         ${CMAKE_CURRENT_SOURCE_DIR}/win32/Win32FolderLock.cpp
         ${CMAKE_CURRENT_SOURCE_DIR}/win32/Win32RegularFile.cpp
+        ${CMAKE_CURRENT_SOURCE_DIR}/win32/Win32FileSizeLimit.cpp
         ${CMAKE_CURRENT_SOURCE_DIR}/win32/SystemReason.cpp
         ${CMAKE_CURRENT_SOURCE_DIR}/win32/Utf16.cpp
     )
@@ -17,5 +18,6 @@ else()
         ${CMAKE_CURRENT_SOURCE_DIR}/posix/PosixFolderEntry.cpp
         ${CMAKE_CURRENT_SOURCE_DIR}/posix/PosixFolderLock.cpp
         ${CMAKE_CURRENT_SOURCE_DIR}/posix/PosixRegularFile.cpp
+        ${CMAKE_CURRENT_SOURCE_DIR}/posix/PosixFileSizeLimit.cpp
     )
 endif()

@@ -14,6 +14,8 @@ packages=(
     g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix binutils-mingw-w64 mingw-w64-tools
     wine64 xvfb xauth
     sox libsndfile1-dev
+    # sndfile-info, the RF64 reader the header tests check against
+    sndfile-programs
     clang-format
     # the packages and their checks: scripts/check-packages.sh
     dpkg-dev lintian unzip binutils

@@ -260,7 +260,16 @@ void CMainDlg::OnReadSelected() {
             return;
         }
     }
-    if (queued.queued == 0) {
+    // Told before the job starts: a folder on a FAT stick would fail hours into the record.
+    if (const std::vector<DownloadItem> tooLarge = download_.refuseFilesTooLargeFor(*folder);
+        !tooLarge.empty()) {
+        const unsigned changesBefore = monitor_.slotChanges();
+        AfxMessageBox(refusedFilesMessage(tooLarge).c_str());
+        if (closing_ || monitor_.slotChanges() != changesBefore) {
+            return;
+        }
+    }
+    if (download_.job().queueLength == 0) {
         return;
     }
     // The next picker opens where this one ended; the files themselves go by full path.

@@ -70,8 +70,8 @@ void checkQueue(const RecordInfo* rows, int rowCount, const int* lines, int coun
                name.size() > 4 && name.ends_with(".wav") &&
                    name.find_first_of(std::string("/\\\0", 3)) == std::string::npos,
                "'" + name + "' is not a plain WAV file name");
-        expect(findings, item.channelBytes() <= kMaxWavChannelBytes,
-               "'" + name + "' was queued though a WAV file cannot hold it");
+        expect(findings, item.channelBytes() <= kMaxRecordChannelBytes,
+               "'" + name + "' was queued though the link cannot count its channels");
         total += item.channelBytes();
     }
     expect(findings, job->jobBytesTotal == total && job->jobBytesLeft == total,

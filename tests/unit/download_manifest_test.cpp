@@ -153,6 +153,16 @@ TEST(DownloadManifest, ALineCutShortIsEndedBeforeTheNextEntry) {
                     .ends_with("}\n" + manifestLine(entryOf("d.wav")) + "\n"));
 }
 
+TEST(DownloadManifest, ASizeAbove4GiBIsKeptExact) {
+    ManifestEntry entry = entryOf("a.wav");
+    entry.size = (std::uint64_t{5} << 30) + 112;
+    const std::string line = manifestLine(entry);
+    EXPECT_NE(line.find("\"size\":5368709232,"), std::string::npos) << line;
+    const auto parsed = parseManifestLine(line);
+    ASSERT_TRUE(parsed);
+    EXPECT_EQ(parsed->size, entry.size);
+}
+
 TEST(DownloadManifest, AnEntryWhoseHashCouldNotBeComputedIsNotAppended) {
     const test::TempFolder folder;
     std::string failure;

@@ -4,6 +4,7 @@
 #include <memory>
 #include <vector>
 
+#include "download/DownloadManifest.h"
 #include "download/DownloadQueue.h"
 #include "download/DownloadWorker.h"
 #include "download/WavFormat.h"
@@ -298,6 +299,23 @@ TEST_F(WorkerOnScriptedPorts, EachCheckedReadOfARecordCountsItsFailuresAfresh) {
     EXPECT_TRUE(host.finished);
     EXPECT_FALSE(host.recoveryTimer);
     EXPECT_TRUE(fileData() == expectedData(2));
+}
+
+TEST_F(WorkerOnScriptedPorts, DataAboveTheRiffLimitGoToAnRf64FileWithTheSameSamples) {
+    setUpJob(true, 4);
+    job.riffDataLimit = 2 * 4 * kSector - 1;
+    plugIn();
+    portA->feed(reply(1, 0, 4));
+    portB->feed(reply(2, 0, 4));
+    run();
+    ASSERT_TRUE(host.finished);
+    const Bytes file = test::readFileBytes(folder.file(job.downloadQueue[0].fileName));
+    ASSERT_EQ(file.size(), kRf64HeaderSize + 2 * 4 * kSector);
+    EXPECT_EQ(Bytes(file.begin(), file.begin() + 4), Bytes({'R', 'F', '6', '4'}));
+    EXPECT_TRUE(Bytes(file.begin() + kRf64HeaderSize, file.end()) == expectedData(4));
+    const DownloadManifest manifest = DownloadManifest::load(folder.path().string());
+    ASSERT_EQ(manifest.entries().size(), 1u);
+    EXPECT_EQ(manifest.entries().begin()->second.size, file.size());
 }
 
 }  // namespace

@@ -3,12 +3,15 @@
 // file. The Windows backends' own cases are in tests/win32/.
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <chrono>
 #include <condition_variable>
+#include <csignal>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -236,6 +239,25 @@ INSTANTIATE_TEST_SUITE_P(
                                       writeText(partial, "RIFF");
                                   }}),
     caseName<Disturbance>);
+
+// A file system's largest file (FAT's 4 GiB) answers EFBIG, as a process's file size limit does.
+TEST(OutputFileWrite, AWritePastTheLargestFileFailsAndSaysWhy) {
+    const TempFolder folder;
+    OutputFile file;
+    ASSERT_TRUE(file.open(folder.file("record.wav").string()));
+    rlimit saved{};
+    ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &saved), 0);
+    const rlimit low{4096, saved.rlim_max};
+    const auto handler = std::signal(SIGXFSZ, SIG_IGN);
+    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &low), 0);
+    // The second write is cut short at 4096 bytes, and what is left of it finds no room.
+    const bool written[] = {put(file, std::string(3000, 'x')), put(file, std::string(3000, 'x'))};
+    ::setrlimit(RLIMIT_FSIZE, &saved);
+    std::signal(SIGXFSZ, handler);
+    EXPECT_TRUE(written[0]);
+    EXPECT_FALSE(written[1]) << "a write cut short was taken for a whole one";
+    EXPECT_EQ(file.failure(), std::strerror(EFBIG));
+}
 
 TEST(AppendLine, RefusesALinkAFifoAndAFolderLeavingThemAsTheyWere) {
     const TempFolder folder;

@@ -227,7 +227,7 @@ TEST_F(Download, AFolderThatIsGoneWritesNothingAnywhereElse) {
     EXPECT_TRUE(folder.fileNames().empty());
 }
 
-TEST_F(Download, ARecordTooLongForAWavFileIsRefusedAndTheOthersAreRead) {
+TEST_F(Download, ARecordTooLongForTheLinkIsRefusedAndTheOthersAreRead) {
     auto a = block(18, 42, 60, true);
     // A corrupted entry: 65535 samples per second for 65535 s would wrap 32-bit sizes.
     a.entries = {entry(5, 1, true, 7, 65535, 65535), entry(6, 1, true, 8)};
@@ -235,7 +235,7 @@ TEST_F(Download, ARecordTooLongForAWavFileIsRefusedAndTheOthersAreRead) {
     download({0, 1});
     ASSERT_EQ(driver.messageBoxes().size(), 1u);
     EXPECT_EQ(driver.messageBoxes()[0].text,
-              "Line 1: the record is too long for a WAV file and is not read");
+              "Line 1: the record is too long to be read: a channel would hold 4 GiB or more");
     EXPECT_EQ(folder.fileNames(), std::vector<std::string>{"5 Марта 18г 14-08-09 Запись 1.wav"});
     EXPECT_EQ(file("5 Марта 18г 14-08-09 Запись 1.wav").size(), kWavHeaderSize + 32000);
     EXPECT_EQ(window->GetFocusedItem(), IDC_RECORD_LIST)

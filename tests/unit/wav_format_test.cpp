@@ -15,11 +15,16 @@ std::uint32_t read32(const std::uint8_t* at) {
            (static_cast<std::uint32_t>(at[3]) << 24);
 }
 
+std::uint64_t read64(const std::uint8_t* at) {
+    return read32(at) | (static_cast<std::uint64_t>(read32(at + 4)) << 32);
+}
+
 TEST(WavHeader, SizesForATwoMinuteRecordAt21333) {
     const std::uint32_t channelBytes = 21333u * 120u * 2u;
-    std::uint8_t header[kWavHeaderSize];
     const BlockDescription left = describeBlock(0x21, 0x12, 18, 42, 0x1234);
-    buildWavHeader(header, channelBytes, 21333, left, BlockDescription{});
+    const WavHeader built = buildWavHeader(channelBytes, 21333, left, BlockDescription{});
+    ASSERT_EQ(built.size, kWavHeaderSize);
+    const std::uint8_t* header = built.bytes;
     EXPECT_EQ(Bytes(header, header + 4), Bytes({'R', 'I', 'F', 'F'}));
     EXPECT_EQ(read32(header + 4), 2 * channelBytes + 68);
     EXPECT_EQ(Bytes(header + 8, header + 16), Bytes({'W', 'A', 'V', 'E', 'f', 'm', 't', ' '}));
@@ -33,6 +38,35 @@ TEST(WavHeader, SizesForATwoMinuteRecordAt21333) {
     EXPECT_EQ(Bytes(header + 68, header + 72), Bytes({'d', 'a', 't', 'a'}));
     EXPECT_EQ(read32(header + 72), 2 * channelBytes);
     EXPECT_EQ(channelBytes % 512, 432u) << "the last pair carries 432 bytes per channel";
+}
+
+TEST(WavHeader, DataAboveTheRiffLimitMakeRf64WithTheSameFormatChunk) {
+    // Twelve hours at 48000 Hz: 4147200000 bytes per channel, twice that of sample data.
+    const std::uint64_t channelBytes = 48000ull * 43200 * 2;
+    const BlockDescription left = describeBlock(0x21, 0x12, 18, 42, 0x1234);
+    const BlockDescription right = describeBlock(0x05, 0x06, 19, 43, 0x0102);
+    const WavHeader riff = buildWavHeader(1000, 48000, left, right);
+    const WavHeader rf64 = buildWavHeader(channelBytes, 48000, left, right);
+    ASSERT_EQ(rf64.size, kRf64HeaderSize);
+    const std::uint8_t* header = rf64.bytes;
+    EXPECT_EQ(Bytes(header, header + 4), Bytes({'R', 'F', '6', '4'}));
+    EXPECT_EQ(read32(header + 4), 0xFFFFFFFFu);
+    EXPECT_EQ(Bytes(header + 8, header + 16), Bytes({'W', 'A', 'V', 'E', 'd', 's', '6', '4'}));
+    EXPECT_EQ(read32(header + 16), 28u);
+    EXPECT_EQ(read64(header + 20), 2 * channelBytes + kRf64HeaderSize - 8) << "RIFF size";
+    EXPECT_EQ(read64(header + 28), 2 * channelBytes) << "data size";
+    EXPECT_EQ(read64(header + 36), channelBytes / 2) << "frames";
+    EXPECT_EQ(read32(header + 44), 0u) << "no table of other sizes";
+    EXPECT_EQ(Bytes(header + 48, header + 104), Bytes(riff.bytes + 12, riff.bytes + 68));
+    EXPECT_EQ(Bytes(header + 104, header + 108), Bytes({'d', 'a', 't', 'a'}));
+    EXPECT_EQ(read32(header + 108), 0xFFFFFFFFu);
+
+    // The switch: data of exactly the limit still fit a RIFF file, a byte more does not.
+    EXPECT_EQ(wavHeaderSize(kMaxRiffDataBytes / 2), kWavHeaderSize);
+    EXPECT_EQ(wavHeaderSize(kMaxRiffDataBytes / 2 + 1), kRf64HeaderSize);
+    EXPECT_EQ(wavHeaderSize(501, 1000), kRf64HeaderSize);
+    EXPECT_EQ(wavHeaderSizeOf(header), kRf64HeaderSize);
+    EXPECT_EQ(wavHeaderSizeOf(riff.bytes), kWavHeaderSize);
 }
 
 TEST(WavFileName, MonthsYearsAndRecordNumbers) {

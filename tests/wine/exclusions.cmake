@@ -10,6 +10,8 @@ set(KELVRA_UNIT_TESTS_POSIX_ONLY
     posix_port_names_test.cpp
     # the Linux adapter reader on a fake sysfs tree (the registry reader has a wine test)
     posix_usb_adapter_test.cpp
+    # a Linux reader of RF64 files, run through popen
+    rf64_reader_test.cpp
 )
 
 # Unit tests, by GoogleTest name, that rely on POSIX file semantics: they read the partial file
