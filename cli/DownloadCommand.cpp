@@ -11,8 +11,10 @@
 #include "cli/CliStation.h"
 #include "cli/Commands.h"
 #include "cli/ExitStatus.h"
+#include "cli/LevelWarnings.h"
 #include "cli/RecordText.h"
 #include "download/ContentSample.h"
+#include "download/DownloadManifest.h"
 #include "download/DownloadQueue.h"
 #include "link/Messages.h"
 #include "platform/console/Console.h"
@@ -41,9 +43,13 @@ public:
 
     // `note` says why the record did not take an earlier name, when something there was kept;
     // `warning` what went wrong once the file was complete (see DownloadItem::warning).
+    // A channel that is silent or clipped is told on standard error, as the other warnings.
     void written(int line, const std::string& file, const std::string& note,
-                 const std::string& warning) {
-        report(line, file, "written", note, warning);
+                 const std::string& warning, const FileChannels& channels) {
+        report(line, file, "written", note, warning, &channels);
+        for (const std::string& text : levelWarnings(file, channels)) {
+            std::fprintf(stderr, "%s\n", text.c_str());
+        }
     }
     void skipped(int line, const std::string& file) {
         report(line, file, "skipped", "complete already");
@@ -56,7 +62,7 @@ public:
 
 private:
     void report(int line, const std::string& file, const char* status, const std::string& why,
-                const std::string& warning = "") {
+                const std::string& warning = "", const FileChannels* channels = nullptr) {
         std::string text;
         if (json_) {
             platform::JsonObject object;
@@ -71,6 +77,9 @@ private:
             }
             if (!warning.empty()) {
                 object.add("warning", warning);
+            }
+            if (channels != nullptr) {
+                object.add("channels", channelsJson(*channels));
             }
             text = object.text();
         } else {
@@ -248,7 +257,8 @@ bool runJob(CliStation& station, const DownloadRequest& request, const std::vect
         if (i > job.queuePos) {
             report.failed(item.row, item.fileName, "not read: the job ended before it");
         } else if (why.empty()) {
-            report.written(item.row, item.fileName, item.placementNote, item.warning);
+            report.written(item.row, item.fileName, item.placementNote, item.warning,
+                           item.channels);
         } else if (const auto partial = session.partialFileOf(item)) {
             report.failed(item.row, item.fileName,
                           why + "; the partial file " + *partial + " is left");

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "download/ChannelLevels.h"
 #include "download/RecordIdentity.h"
 #include "link/BlockPort.h"
 #include "platform/file/OutputFile.h"
@@ -51,6 +52,9 @@ struct DownloadItem {
     // What went wrong after the record's file was complete and had its name, such as the
     // manifest refusing its line; the file is written all the same.
     std::string warning;
+    // Whose copy each channel of the written file holds, and its levels; set as the file takes
+    // its name.
+    FileChannels channels{};
 
     // Whether an earlier read gave `digest`. A digest that could not be computed (empty)
     // confirms nothing, not even another one like it.
@@ -95,6 +99,8 @@ struct DownloadJob {
     std::string fileFailure;
     // The hash of everything written to outputFile since its record began.
     platform::Sha256 fileHash;
+    // The levels of the frames among those bytes, for the manifest and the user's glance.
+    LevelMeter fileLevels;
     // Every record is read again after it is written, until two reads agree.
     bool verifyReads = false;
     // The record whose failures are being counted, which a restart of it does not end, and
