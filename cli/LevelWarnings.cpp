@@ -2,8 +2,11 @@
 
 #include <charconv>
 #include <cmath>
+#include <cstdint>
 
 namespace kelvra::cli {
+
+namespace {
 
 std::string percentage(std::uint64_t part, std::uint64_t whole) {
     const double share =
@@ -18,6 +21,8 @@ std::string percentage(std::uint64_t part, std::uint64_t whole) {
         std::to_chars(text, text + sizeof text, share, std::chars_format::fixed, decimals);
     return error == std::errc() ? std::string(text, end) : std::string("?");
 }
+
+}  // namespace
 
 std::vector<std::string> levelWarnings(const std::string& file, const FileChannels& channels) {
     std::vector<std::string> lines;
