@@ -198,8 +198,9 @@ TEST(Scenario, ErrorsNameTheField) {
 
 TEST(Scenario, AnEntrysSamplesAreItsOwnShapeElseItsBlocks) {
     const auto shapes = [](const std::string& json) {
+        const blocksim::Scenario scenario = blocksim::parseScenario(json);
         std::vector<blocksim::SampleShape> found;
-        for (const auto& entry : blocksim::parseScenario(json).blocks[0].setup.entries) {
+        for (const auto& entry : scenario.blocks[0].setup.entries) {
             found.push_back(entry.samples);
         }
         return found;
