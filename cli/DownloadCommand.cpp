@@ -8,8 +8,10 @@
 #include "cli/Commands.h"
 #include "cli/DownloadRun.h"
 #include "cli/ExitStatus.h"
+#include "cli/LevelWarnings.h"
 #include "cli/RecordText.h"
 #include "cli/StationWait.h"
+#include "download/DownloadManifest.h"
 #include "platform/console/Console.h"
 #include "platform/json/JsonWriter.h"
 
@@ -31,9 +33,13 @@ public:
     explicit PrintedLines(bool json)
         : json_(json), outputInSight_(platform::standardOutputIsTerminal()) {}
 
+    // A channel that is silent or clipped is told on standard error, as the other warnings.
     void written(int line, const std::string& file, const std::string& note,
-                 const std::string& warning) override {
-        report(line, file, "written", note, warning);
+                 const std::string& warning, const FileChannels& channels) override {
+        report(line, file, "written", note, warning, &channels);
+        for (const std::string& text : levelWarnings(file, channels)) {
+            std::fprintf(stderr, "%s\n", text.c_str());
+        }
     }
     void skipped(int line, const std::string& file) override {
         report(line, file, "skipped", "complete already");
@@ -45,7 +51,7 @@ private:
     }
 
     void report(int line, const std::string& file, const char* status, const std::string& why,
-                const std::string& warning = "") {
+                const std::string& warning = "", const FileChannels* channels = nullptr) {
         std::string text;
         if (json_) {
             platform::JsonObject object;
@@ -60,6 +66,9 @@ private:
             }
             if (!warning.empty()) {
                 object.add("warning", warning);
+            }
+            if (channels != nullptr) {
+                object.add("channels", channelsJson(*channels));
             }
             text = object.text();
         } else {

@@ -5,6 +5,7 @@
 
 #include "cli/CliStation.h"
 #include "cli/Pace.h"
+#include "download/ChannelLevels.h"
 
 namespace kelvra::cli {
 
@@ -14,9 +15,10 @@ public:
     virtual ~LineReport() = default;
 
     // `note` says why the record did not take an earlier name, when something there was kept;
-    // `warning` what went wrong once the file was complete (see DownloadItem::warning).
+    // `warning` what went wrong once the file was complete (see DownloadItem::warning);
+    // `channels` what the file's channels hold.
     virtual void written(int line, const std::string& file, const std::string& note,
-                         const std::string& warning) = 0;
+                         const std::string& warning, const FileChannels& channels) = 0;
     virtual void skipped(int line, const std::string& file) = 0;
     void failed(int line, const std::string& file, const std::string& why) {
         failures_ = true;

@@ -11,6 +11,7 @@
 #include "cli/ExitStatus.h"
 #include "cli/FolderCheck.h"
 #include "cli/GuardedClear.h"
+#include "cli/LevelWarnings.h"
 #include "cli/RecordText.h"
 #include "cli/StationWait.h"
 #include "platform/file/FilePath.h"
@@ -53,7 +54,7 @@ public:
     explicit PairTally(PairSummary& summary) : summary_(summary) {}
 
     void written(int line, const std::string& file, const std::string& note,
-                 const std::string& warning) override {
+                 const std::string& warning, const FileChannels& channels) override {
         ++summary_.written;
         std::error_code error;
         const auto size = std::filesystem::file_size(
@@ -62,12 +63,25 @@ public:
         if (!note.empty()) {
             std::fprintf(stderr, "Line %d: %s (%s)\n", line + 1, file.c_str(), note.c_str());
         }
+        std::vector<std::string> warnings = levelWarnings(file, channels);
+        for (const std::string& text : warnings) {
+            std::fprintf(stderr, "%s\n", text.c_str());
+        }
         if (!warning.empty()) {
             std::fprintf(stderr, "Line %d: %s written, but %s\n", line + 1, file.c_str(),
                          warning.c_str());
             std::string text = file;
             text += ": ";
             text += warning;
+            warnings.push_back(text);
+        }
+        // One entry per file, however many of its channels warn.
+        if (!warnings.empty()) {
+            std::string text = warnings.front();
+            for (std::size_t i = 1; i < warnings.size(); ++i) {
+                text += "; ";
+                text += warnings[i];
+            }
             summary_.warnings.push_back(text);
         }
     }

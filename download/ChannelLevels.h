@@ -46,4 +46,12 @@ private:
     std::array<Running, 2> channels_{};
 };
 
+// One channel of a written file: the block whose copy it holds, named by the slot the block sat
+// in when the job began (as the manifest names its copies), and what the channel holds.
+struct FileChannel {
+    std::optional<char> block;  // 'A' or 'B'; nothing when no block's copy is in it
+    ChannelLevels levels;
+};
+using FileChannels = std::array<FileChannel, 2>;  // left, right
+
 }  // namespace kelvra

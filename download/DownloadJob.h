@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "download/ChannelLevels.h"
 #include "download/RecordIdentity.h"
 #include "download/WavFormat.h"
 #include "link/BlockPort.h"
@@ -52,6 +53,9 @@ struct DownloadItem {
     // What went wrong after the record's file was complete and had its name, such as the
     // manifest refusing its line; the file is written all the same.
     std::string warning;
+    // Whose copy each channel of the written file holds, and its levels; set as the file takes
+    // its name.
+    FileChannels channels{};
 
     // Whether an earlier read gave `digest`. A digest that could not be computed (empty)
     // confirms nothing, not even another one like it.
@@ -96,6 +100,8 @@ struct DownloadJob {
     std::string fileFailure;
     // The hash of everything written to outputFile since its record began.
     platform::Sha256 fileHash;
+    // The levels of the frames among those bytes, for the manifest and the user's glance.
+    LevelMeter fileLevels;
     // Every record is read again after it is written, until two reads agree.
     bool verifyReads = false;
     // A record whose sample data exceed this is written as RF64 (see buildWavHeader).

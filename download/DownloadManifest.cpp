@@ -76,7 +76,69 @@ std::optional<BlockCopy> parseCopy(const platform::JsonFields& fields, const cha
     return BlockCopy{*year, *number, *firmware, *address, *record};
 }
 
+void addLevel(platform::JsonObject& object, const char* name, const std::optional<double>& dbfs) {
+    if (dbfs) {
+        object.addFixed(name, *dbfs, 2);
+    } else {
+        object.addNull(name);
+    }
+}
+
+// A level as written: a number, or null for a channel of zeros; `valid` turns false for
+// anything else.
+std::optional<double> parseLevel(const platform::JsonFields& fields, const char* name,
+                                 bool& valid) {
+    const auto value = fields.number(name);
+    valid = valid && (value || fields.isNull(name));
+    return value;
+}
+
+// Both channels as written, or nothing when they are not.
+std::optional<FileChannels> parseChannels(const std::vector<platform::JsonFields>& array) {
+    if (array.size() != 2) {
+        return std::nullopt;
+    }
+    FileChannels channels;
+    for (std::size_t i = 0; i < 2; ++i) {
+        const platform::JsonFields& fields = array[i];
+        FileChannel& channel = channels[i];
+        const auto block = fields.string("block");
+        bool valid = fields.isNull("block") || block == "A" || block == "B";
+        if (valid && block) {
+            channel.block = block->front();
+        }
+        channel.levels.peakDbfs = parseLevel(fields, "peakDbfs", valid);
+        channel.levels.rmsDbfs = parseLevel(fields, "rmsDbfs", valid);
+        const auto clipped = fields.integer("clipped");
+        const auto silent = fields.boolean("silent");
+        if (!valid || !clipped || *clipped < 0 || !silent) {
+            return std::nullopt;
+        }
+        channel.levels.clipped = static_cast<std::uint64_t>(*clipped);
+        channel.levels.silent = *silent;
+    }
+    return channels;
+}
+
 }  // namespace
+
+std::vector<platform::JsonObject> channelsJson(const FileChannels& channels) {
+    std::vector<platform::JsonObject> array;
+    for (const FileChannel& channel : channels) {
+        platform::JsonObject object;
+        if (channel.block) {
+            object.add("block", std::string(1, *channel.block));
+        } else {
+            object.addNull("block");
+        }
+        addLevel(object, "peakDbfs", channel.levels.peakDbfs);
+        addLevel(object, "rmsDbfs", channel.levels.rmsDbfs);
+        object.add("clipped", static_cast<std::int64_t>(channel.levels.clipped))
+            .add("silent", channel.levels.silent);
+        array.push_back(object);
+    }
+    return array;
+}
 
 std::string manifestLine(const ManifestEntry& entry) {
     const RecordIdentity& record = entry.record;
@@ -96,6 +158,9 @@ std::string manifestLine(const ManifestEntry& entry) {
     object.add("readMode", entry.readMode)
         .add("downloadedAt", entry.downloadedAt)
         .add("recoveries", std::int64_t{entry.recoveries});
+    if (entry.channels) {
+        object.add("channels", channelsJson(*entry.channels));
+    }
     return object.text();
 }
 
@@ -137,6 +202,15 @@ std::optional<ManifestEntry> parseManifestLine(const std::string& line) {
     entry.readMode = fields->string("readMode").value_or("");
     entry.downloadedAt = fields->string("downloadedAt").value_or("");
     entry.recoveries = int32Field(*fields, "recoveries").value_or(0);
+    // Older lines have no channels; a line whose channels are there but malformed was not
+    // written by a download.
+    if (fields->has("channels")) {
+        const auto array = fields->objects("channels");
+        entry.channels = array ? parseChannels(*array) : std::nullopt;
+        if (!entry.channels) {
+            return std::nullopt;
+        }
+    }
     return entry;
 }
 

@@ -8,7 +8,9 @@
 #include <string>
 #include <vector>
 
+#include "download/ChannelLevels.h"
 #include "download/RecordIdentity.h"
+#include "platform/json/JsonWriter.h"
 
 namespace kelvra {
 
@@ -30,7 +32,14 @@ struct ManifestEntry {
     std::string readMode;      // "basic stream", "single sectors" or "batches"
     std::string downloadedAt;  // local time, ISO 8601
     std::int32_t recoveries = 0;
+    // Nothing in lines written before the manifest noted levels. Read back, a channel's sample
+    // count is not known (0).
+    std::optional<FileChannels> channels;
 };
+
+// The channels as the manifest and `download --json` write them: left, then right, each
+// {"block", "peakDbfs", "rmsDbfs", "clipped", "silent"}, levels in dBFS to two decimals.
+std::vector<platform::JsonObject> channelsJson(const FileChannels& channels);
 
 // One line of the manifest, and back; nothing for a line that is not an entry.
 std::string manifestLine(const ManifestEntry& entry);

@@ -95,13 +95,15 @@ private:
     Outcome nextRecord();
     bool openRecordFile(DownloadItem& item);
     bool commitRecordFile(DownloadItem& item);
-    bool write(const std::uint8_t* bytes, std::size_t count);
+    // `frames` is false for the header, which the hash covers and the levels do not.
+    bool write(const std::uint8_t* bytes, std::size_t count, bool frames);
     bool writeGroup(PairGroup& group);
     void goBackToTrustedPairs();
     void finishJob();
     void transferFailure();
     void fileFailure();
     BlockDescription description(const CBlockPort& block, int slot) const;
+    FileChannels fileChannels() const;
 
     CBlockPort& a_;
     CBlockPort& b_;
@@ -153,6 +155,23 @@ BlockDescription Worker::description(const CBlockPort& block, int slot) const {
                          block.serialNumber);
 }
 
+// The left channel holds slot A's stream unless the record's channels are swapped; a slot holds
+// the block that began the job in the other one once the blocks came back exchanged.
+FileChannels Worker::fileChannels() const {
+    FileChannels channels;
+    for (int channel = 0; channel < 2; ++channel) {
+        const bool slotA = (channel == 0) != job_.currentSwapped;
+        const CBlockPort& port = slotA ? a_ : b_;
+        channels[static_cast<std::size_t>(channel)].levels =
+            job_.fileLevels.levels(channel, port.inRecord);
+        if (port.inRecord) {
+            channels[static_cast<std::size_t>(channel)].block =
+                slotA != job_.slotsExchanged ? 'A' : 'B';
+        }
+    }
+    return channels;
+}
+
 Worker::Outcome Worker::beginRecord() {
     if (job_.queuePos >= job_.queueLength) {
         finishJob();
@@ -182,12 +201,13 @@ Worker::Outcome Worker::beginRecord() {
         return Outcome::Ended;
     }
     job_.fileHash.reset();
+    job_.fileLevels.reset();
     const BlockDescription describedA = description(a_, 0);
     const BlockDescription describedB = description(b_, 1);
     const WavHeader header =
         buildWavHeader(channelBytes, item.sampleRate, job_.currentSwapped ? describedB : describedA,
                        job_.currentSwapped ? describedA : describedB, job_.riffDataLimit);
-    if (!write(header.bytes, header.size)) {
+    if (!write(header.bytes, header.size, false)) {
         fileFailure();
         return Outcome::Ended;
     }
@@ -316,6 +336,8 @@ Worker::Outcome Worker::completeRecord() {
     entry.readMode = readModeOf(a_, b_);
     entry.downloadedAt = utcNow();
     entry.recoveries = item.recoveries;
+    item.channels = fileChannels();
+    entry.channels = item.channels;
     // The file is written: a line the manifest does not take is told with it, and the job
     // goes on.
     std::string failure;
@@ -376,15 +398,18 @@ bool Worker::commitRecordFile(DownloadItem& item) {
     }
 }
 
-bool Worker::write(const std::uint8_t* bytes, std::size_t count) {
+bool Worker::write(const std::uint8_t* bytes, std::size_t count, bool frames) {
     job_.fileHash.update(bytes, count);
+    if (frames) {
+        job_.fileLevels.add(bytes, count);
+    }
     return job_.outputFile.write(bytes, count);
 }
 
 bool Worker::writeGroup(PairGroup& group) {
     const std::size_t count = group.bytes;
     group.bytes = 0;
-    return count == 0 || write(group.frames, count);
+    return count == 0 || write(group.frames, count, true);
 }
 
 void Worker::finishJob() {

@@ -50,6 +50,34 @@ std::optional<bool> JsonFields::boolean(const std::string& name) const {
     return member->get<bool>();
 }
 
+std::optional<double> JsonFields::number(const std::string& name) const {
+    const nlohmann::json* member = value_->find(name);
+    if (member == nullptr || !member->is_number()) {
+        return std::nullopt;
+    }
+    return member->get<double>();
+}
+
+std::optional<std::vector<JsonFields>> JsonFields::objects(const std::string& name) const {
+    const nlohmann::json* member = value_->find(name);
+    if (member == nullptr || !member->is_array()) {
+        return std::nullopt;
+    }
+    std::vector<JsonFields> elements;
+    for (const nlohmann::json& element : *member) {
+        if (!element.is_object()) {
+            return std::nullopt;
+        }
+        elements.push_back(JsonFields(std::make_shared<const Value>(element)));
+    }
+    return elements;
+}
+
+bool JsonFields::isNull(const std::string& name) const {
+    const nlohmann::json* member = value_->find(name);
+    return member != nullptr && member->is_null();
+}
+
 std::optional<JsonFields> JsonFields::object(const std::string& name) const {
     const nlohmann::json* member = value_->find(name);
     if (member == nullptr || !member->is_object()) {

@@ -5,6 +5,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace kelvra::platform {
 
@@ -17,8 +18,14 @@ public:
     // Present and an integer that fits: 3.0, 1e3 or 2^63 are not.
     std::optional<std::int64_t> integer(const std::string& name) const;
     std::optional<bool> boolean(const std::string& name) const;
+    // Present and a number, integer or not.
+    std::optional<double> number(const std::string& name) const;
     // Present and an object.
     std::optional<JsonFields> object(const std::string& name) const;
+    // Present and an array of objects only.
+    std::optional<std::vector<JsonFields>> objects(const std::string& name) const;
+    // Present and null.
+    bool isNull(const std::string& name) const;
     // Present with any value, null included.
     bool has(const std::string& name) const;
 
@@ -31,7 +38,7 @@ private:
 };
 
 // The deepest objects and arrays may nest in what parseJsonObject reads: a line of the
-// download manifest nests two deep.
+// download manifest nests three deep.
 inline constexpr int kMaxJsonDepth = 32;
 
 // Whether objects and arrays in `text` nest more than `limit` deep, told by counting brackets

@@ -1,5 +1,7 @@
 #include "platform/json/JsonWriter.h"
 
+#include <charconv>
+#include <cmath>
 #include <cstdio>
 
 namespace kelvra::platform {
@@ -55,6 +57,37 @@ JsonObject& JsonObject::add(const std::string& name, const char* value) {
 
 JsonObject& JsonObject::add(const std::string& name, std::int64_t value) {
     return member(name, std::to_string(value));
+}
+
+JsonObject& JsonObject::addFixed(const std::string& name, double value, int decimals) {
+    if (!std::isfinite(value)) {
+        return addNull(name);
+    }
+    const double scale = std::pow(10.0, decimals);
+    double rounded = std::round(value * scale) / scale;
+    // A value that rounds to zero from below is written 0, not -0.
+    if (rounded == 0.0) {
+        rounded = 0.0;
+    }
+    char text[64];
+    const auto [end, error] =
+        std::to_chars(text, text + sizeof text, rounded, std::chars_format::fixed, decimals);
+    if (error != std::errc()) {
+        return addNull(name);
+    }
+    return member(name, std::string(text, end));
+}
+
+JsonObject& JsonObject::add(const std::string& name, const std::vector<JsonObject>& array) {
+    std::string text = "[";
+    for (const JsonObject& element : array) {
+        if (text.size() > 1) {
+            text += ",";
+        }
+        text += element.text();
+    }
+    text += "]";
+    return member(name, text);
 }
 
 JsonObject& JsonObject::add(const std::string& name, const JsonObject& value) {

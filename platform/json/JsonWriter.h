@@ -20,9 +20,13 @@ public:
     JsonObject& add(const std::string& name, Bool value) {
         return member(name, value ? "true" : "false");
     }
+    // Rounded to `decimals` places and written with exactly that many, whatever the locale;
+    // null when the value is not finite, which JSON cannot hold.
+    JsonObject& addFixed(const std::string& name, double value, int decimals);
     JsonObject& add(const std::string& name, const JsonObject& value);
     // An array of strings.
     JsonObject& add(const std::string& name, const std::vector<std::string>& values);
+    JsonObject& add(const std::string& name, const std::vector<JsonObject>& array);
     JsonObject& addNull(const std::string& name);
     std::string text() const { return "{" + members_ + "}"; }
 

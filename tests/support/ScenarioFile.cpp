@@ -27,6 +27,7 @@ json entryJson(const blocksim::EntrySetup& entry) {
         {"sampleRate", entry.sampleRate},
         {"duration", entry.duration},
         {"sampleSeed", entry.sampleSeed},
+        {"samples", std::string(blocksim::sampleShapeName(entry.samples))},
     };
 }
 

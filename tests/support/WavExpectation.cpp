@@ -10,15 +10,17 @@ namespace kelvra::test {
 
 namespace {
 
-// The samples of the entry at `address`, which its sample seed picks.
+// The samples of the entry at `address`, which its sample seed and shape pick.
 void fillChannel(const ChannelSource& source, std::uint8_t recordIndex, std::uint8_t* out,
                  std::uint32_t count) {
     const auto& entries = source.block->entries;
     const auto entry = std::find_if(entries.begin(), entries.end(), [&](const auto& candidate) {
         return candidate.address == source.address;
     });
+    const blocksim::EntrySetup tone;
+    const blocksim::EntrySetup& setup = entry == entries.end() ? tone : *entry;
     blocksim::fillRecordBytes(*source.block, source.address, recordIndex, 0, out, count,
-                              entry == entries.end() ? 0 : entry->sampleSeed);
+                              setup.sampleSeed, setup.samples);
 }
 
 }  // namespace

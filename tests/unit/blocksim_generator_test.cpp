@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 
 #include "tests/support/blocksim_bytes.h"
@@ -69,6 +70,33 @@ TEST(SampleGenerator, SamplesAreAnAudibleTone) {
             EXPECT_LT(peak, 12000);
         }
     }
+}
+
+// A dead input holds zeros; an overdriven one the tone five times as loud, cut off at the rails.
+TEST(SampleGenerator, ZeroAndClippedShapesAreADeadAndAnOverdrivenInput) {
+    const BlockSetup setup = block(18, 42);
+    const auto shaped = [&](blocksim::SampleShape shape) {
+        Bytes bytes(2 * 21362);
+        blocksim::fillRecordBytes(setup, 1, 0, 1, bytes.data(), bytes.size(), 0, shape);
+        return bytes;
+    };
+    EXPECT_EQ(shaped(blocksim::SampleShape::Zero), Bytes(2 * 21362, 0));
+    EXPECT_EQ(shaped(blocksim::SampleShape::Tone), recordBytes(setup, 1, 0, 1, 2 * 21362));
+
+    // From byte 1 on: the samples straddle the bytes asked for.
+    Bytes clipped = shaped(blocksim::SampleShape::Clipped);
+    Bytes tone = recordBytes(setup, 1, 0, 0, 2 * 21362 + 1);
+    clipped.insert(clipped.begin(), tone[0]);
+    int atRails = 0;
+    for (std::size_t i = 0; i + 1 < clipped.size(); i += 2) {
+        const auto loud = static_cast<std::int16_t>(clipped[i] | clipped[i + 1] << 8);
+        const int quiet = static_cast<std::int16_t>(tone[i] | tone[i + 1] << 8);
+        const int expected = std::clamp(5 * quiet, -32768, 32767);
+        ASSERT_EQ(loud, expected) << "sample " << i / 2;
+        atRails += loud == -32768 || loud == 32767;
+    }
+    EXPECT_GT(atRails, 21362 / 3);
+    EXPECT_LT(atRails, 21362 / 2);
 }
 
 TEST(SampleGenerator, RecordLengthFollowsTheFirmwareRule) {

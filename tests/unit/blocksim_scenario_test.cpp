@@ -196,6 +196,29 @@ TEST(Scenario, ErrorsNameTheField) {
               "year 2000..2099");
 }
 
+TEST(Scenario, AnEntrysSamplesAreItsOwnShapeElseItsBlocks) {
+    const auto shapes = [](const std::string& json) {
+        const blocksim::Scenario scenario = blocksim::parseScenario(json);
+        std::vector<blocksim::SampleShape> found;
+        for (const auto& entry : scenario.blocks[0].setup.entries) {
+            found.push_back(entry.samples);
+        }
+        return found;
+    };
+    using enum blocksim::SampleShape;
+    EXPECT_EQ(shapes(blockWith("")), std::vector{Tone});
+    EXPECT_EQ(shapes(blockWith(R"(, "samples": "zero")")), std::vector{Zero});
+    EXPECT_EQ(shapes(blockWith(R"(, "samples": "zero")", R"(, "samples": "clipped")")),
+              std::vector{Clipped});
+    EXPECT_EQ(shapes(blockWith("", R"(, "samples": "tone")")), std::vector{Tone});
+    EXPECT_NE(errorOf(blockWith(R"(, "samples": "loud")"))
+                  .find("blocks[0].samples: expected \"tone\", \"zero\" or \"clipped\""),
+              std::string::npos);
+    EXPECT_NE(errorOf(blockWith("", R"(, "samples": 1)"))
+                  .find("blocks[0].entries[0].samples: expected \"tone\""),
+              std::string::npos);
+}
+
 TEST(Scenario, LoadNamesTheFileThatCannotBeRead) {
     const std::string missing = (kScenarios / "no-such.json").string();
     try {

@@ -197,5 +197,57 @@ TEST(DownloadManifest, AManifestTooLargeOrNoFileIsNotReadAndSaysWhy) {
     EXPECT_TRUE(fs::is_empty(name));
 }
 
+TEST(DownloadManifest, ChannelsGoThroughALineAndOlderOrMalformedOnesAreTold) {
+    ManifestEntry entry = entryOf("a.wav");
+    FileChannels channels;
+    channels[0].block = 'B';
+    channels[0].levels.peakDbfs = -0.004;
+    channels[0].levels.rmsDbfs = -9.0356;
+    channels[0].levels.clipped = 540;
+    channels[0].levels.silent = false;
+    entry.channels = channels;
+    const std::string line = manifestLine(entry);
+    EXPECT_TRUE(line.ends_with(
+        R"("recoveries":0,"channels":[{"block":"B","peakDbfs":0.00,"rmsDbfs":-9.04,"clipped":540,)"
+        R"("silent":false},{"block":null,"peakDbfs":null,"rmsDbfs":null,"clipped":0,)"
+        R"("silent":true}]})"))
+        << line;
+    const auto read = parseManifestLine(line);
+    ASSERT_TRUE(read && read->channels);
+    const FileChannels& back = *read->channels;
+    EXPECT_EQ(back[0].block, 'B');
+    EXPECT_EQ(back[0].levels.peakDbfs, 0.0);
+    EXPECT_EQ(back[0].levels.rmsDbfs, -9.04);
+    EXPECT_EQ(back[0].levels.clipped, 540u);
+    EXPECT_FALSE(back[0].levels.silent);
+    EXPECT_EQ(back[1].block, std::nullopt);
+    EXPECT_EQ(back[1].levels.peakDbfs, std::nullopt);
+    EXPECT_EQ(back[1].levels.rmsDbfs, std::nullopt);
+    EXPECT_TRUE(back[1].levels.silent);
+
+    const std::string older = manifestLine(entryOf("a.wav"));
+    ASSERT_TRUE(parseManifestLine(older));
+    EXPECT_EQ(parseManifestLine(older)->channels, std::nullopt);
+    // Each time one member of the left channel is spoiled; one channel alone is no pair.
+    const std::string start = line.substr(0, line.find(R"("channels")"));
+    const std::string right =
+        R"({"block":null,"peakDbfs":null,"rmsDbfs":null,"clipped":0,"silent":true})";
+    EXPECT_FALSE(parseManifestLine(start + R"("channels":[)" + right + "]}"));
+    EXPECT_FALSE(parseManifestLine(start + R"("channels":{"block":"A"}})"));
+    for (const char* left : {
+             R"({"block":"C","peakDbfs":null,"rmsDbfs":null,"clipped":0,"silent":true})",
+             R"({"block":"","peakDbfs":null,"rmsDbfs":null,"clipped":0,"silent":true})",
+             R"({"peakDbfs":null,"rmsDbfs":null,"clipped":0,"silent":true})",
+             R"({"block":"A","peakDbfs":"-3","rmsDbfs":null,"clipped":0,"silent":true})",
+             R"({"block":"A","peakDbfs":null,"clipped":0,"silent":true})",
+             R"({"block":"A","peakDbfs":null,"rmsDbfs":null,"clipped":-1,"silent":true})",
+             R"({"block":"A","peakDbfs":null,"rmsDbfs":null,"clipped":0,"silent":1})",
+         }) {
+        EXPECT_FALSE(parseManifestLine(start + R"("channels":[)" + left + "," + right + "]}"))
+            << left;
+    }
+    EXPECT_TRUE(parseManifestLine(start + R"("channels":[)" + right + "," + right + "]}"));
+}
+
 }  // namespace
 }  // namespace kelvra

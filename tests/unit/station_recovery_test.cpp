@@ -3,6 +3,7 @@
 #include <filesystem>
 #include <ostream>
 
+#include "download/DownloadManifest.h"
 #include "download/WavFormat.h"
 #include "tests/support/StationFixture.h"
 #include "tests/support/WavExpectation.h"
@@ -185,6 +186,15 @@ TEST_F(Recovery, BlocksBackInExchangedSlotsKeepTheirChannelsAndEntries) {
     ASSERT_FALSE(window->download().job().recoveryPending);
     EXPECT_EQ(window->slotA.serialNumber, 43) << "block B's block now sits in slot A";
     expectBothFilesWhole({&setupA, 5}, {&setupB, 9});
+    // The manifest names each channel's block as it names the copies: by the slot it began in.
+    const DownloadManifest manifest = DownloadManifest::load(folder.path().string());
+    for (const char* file : {kFirstFile, kSecondFile}) {
+        const ManifestEntry* entry = manifest.entryFor(file);
+        ASSERT_TRUE(entry != nullptr && entry->channels) << file;
+        EXPECT_EQ((*entry->channels)[0].block, 'A') << file;
+        EXPECT_EQ((*entry->channels)[1].block, 'B') << file;
+        EXPECT_EQ(entry->record.blockA->serialNumber, 42) << file;
+    }
 }
 
 TEST_F(Recovery, AJobWithBlockAOnlyRecoversOnBlockAAlone) {

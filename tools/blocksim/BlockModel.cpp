@@ -380,7 +380,8 @@ bool BlockModel::sendRecordBytes(const EntrySetup& entry, std::uint8_t recordInd
         offset < recordLength
             ? static_cast<std::size_t>(std::min<std::uint64_t>(size, recordLength - offset))
             : 0;
-    fillRecordBytes(setup_, entry.address, recordIndex, offset, out, inRecord, entry.sampleSeed);
+    fillRecordBytes(setup_, entry.address, recordIndex, offset, out, inRecord, entry.sampleSeed,
+                    entry.samples);
     std::fill(out + inRecord, out + size, std::uint8_t{0});
     const bool whole = disturbSector(size);
     ++sectorsSinceArmed_;

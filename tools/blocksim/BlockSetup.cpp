@@ -11,7 +11,22 @@ constexpr std::array<std::string_view, kExchangeCount> kExchangeNames = {
 constexpr std::array<std::string_view, 7> kLineFaultKindNames = {"drop", "insert", "cut", "garbage",
                                                                  "flip", "error",  "late"};
 
+constexpr std::array<std::string_view, 3> kSampleShapeNames = {"tone", "zero", "clipped"};
+
 }  // namespace
+
+std::string_view sampleShapeName(SampleShape shape) {
+    return kSampleShapeNames[static_cast<std::size_t>(shape)];
+}
+
+std::optional<SampleShape> sampleShapeFromName(std::string_view name) {
+    for (std::size_t i = 0; i < kSampleShapeNames.size(); ++i) {
+        if (kSampleShapeNames[i] == name) {
+            return static_cast<SampleShape>(i);
+        }
+    }
+    return std::nullopt;
+}
 
 std::uint8_t toBcd(int value) {
     return static_cast<std::uint8_t>(((value / 10) % 10) << 4 | (value % 10));

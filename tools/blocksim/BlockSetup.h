@@ -16,6 +16,13 @@ using BcdDateTime = std::array<std::uint8_t, 6>;
 std::uint8_t toBcd(int value);
 BcdDateTime bcdDateTime(int year, int month, int day, int hour, int minute, int second);
 
+// What the samples of an entry's records are like: the generator's tone, a dead input (every
+// sample 0), or an overdriven one (the tone amplified until much of it sits at the rails).
+enum class SampleShape : std::uint8_t { Tone, Zero, Clipped };
+
+std::string_view sampleShapeName(SampleShape shape);
+std::optional<SampleShape> sampleShapeFromName(std::string_view name);
+
 // One directory entry as the block holds it; DirEntry bytes are built from these fields.
 struct EntrySetup {
     std::uint8_t lead = 0x01;
@@ -31,6 +38,7 @@ struct EntrySetup {
     // Picks the samples the entry's records hold; two entries alike in every directory byte
     // (a block cleared, recording again from a reset clock) hold other sound when it differs.
     std::uint32_t sampleSeed = 0;
+    SampleShape samples = SampleShape::Tone;
 };
 
 // The first 32 bytes of a session's first sector.

@@ -1,5 +1,6 @@
 #include "tools/blocksim/SampleGenerator.h"
 
+#include <algorithm>
 #include <array>
 #include <cmath>
 #include <numbers>
@@ -11,6 +12,7 @@ namespace {
 constexpr std::uint32_t kNominalRate = 21362;
 constexpr int kSineBits = 10;
 constexpr int kAmplitude = 8000;
+constexpr int kOverdrive = 5;
 
 // Equal-tempered notes from A3 to A5 in hundredths of a hertz.
 constexpr std::array<std::uint32_t, 25> kNotes = {
@@ -60,14 +62,30 @@ Voice voiceFor(const BlockSetup& block, std::uint8_t address, std::uint8_t recor
     return {phaseStep, seed};
 }
 
-std::uint16_t sampleAt(const Voice& voice, const std::array<std::uint16_t, 1u << kSineBits>& sine,
-                       std::uint64_t index) {
+std::uint16_t toneAt(const Voice& voice, const std::array<std::uint16_t, 1u << kSineBits>& sine,
+                     std::uint64_t index) {
     const auto phase = static_cast<std::uint32_t>(index * voice.phaseStep);
     const std::uint16_t tone = sine[phase >> (32 - kSineBits)];
     const std::uint32_t marker =
         mix(static_cast<std::uint32_t>(index) ^
             static_cast<std::uint32_t>(index >> 32) * 0x9e3779b9U ^ voice.seed);
     return static_cast<std::uint16_t>((tone & 0xFFF0U) | (marker & 0x000FU));
+}
+
+std::uint16_t sampleAt(const Voice& voice, const std::array<std::uint16_t, 1u << kSineBits>& sine,
+                       std::uint64_t index, SampleShape shape) {
+    switch (shape) {
+        case SampleShape::Tone:
+            break;
+        case SampleShape::Zero:
+            return 0;
+        case SampleShape::Clipped: {
+            const int loud = kOverdrive * static_cast<std::int16_t>(toneAt(voice, sine, index));
+            return static_cast<std::uint16_t>(
+                static_cast<std::int16_t>(std::clamp(loud, -32768, 32767)));
+        }
+    }
+    return toneAt(voice, sine, index);
 }
 
 }  // namespace
@@ -83,21 +101,21 @@ std::uint64_t recordByteCount(const BlockSetup& block, const EntrySetup& entry) 
 
 void fillRecordBytes(const BlockSetup& block, std::uint8_t address, std::uint8_t recordIndex,
                      std::uint64_t offset, std::uint8_t* out, std::size_t count,
-                     std::uint32_t sampleSeed) {
+                     std::uint32_t sampleSeed, SampleShape shape) {
     const Voice voice = voiceFor(block, address, recordIndex, sampleSeed);
     const auto& sine = sineTable();
     std::size_t done = 0;
     if (count > 0 && (offset & 1) != 0) {
-        out[done++] = static_cast<std::uint8_t>(sampleAt(voice, sine, offset / 2) >> 8);
+        out[done++] = static_cast<std::uint8_t>(sampleAt(voice, sine, offset / 2, shape) >> 8);
     }
     std::uint64_t index = (offset + done) / 2;
     for (; done + 2 <= count; done += 2, ++index) {
-        const std::uint16_t sample = sampleAt(voice, sine, index);
+        const std::uint16_t sample = sampleAt(voice, sine, index, shape);
         out[done] = static_cast<std::uint8_t>(sample & 0xFF);
         out[done + 1] = static_cast<std::uint8_t>(sample >> 8);
     }
     if (done < count) {
-        out[done] = static_cast<std::uint8_t>(sampleAt(voice, sine, index) & 0xFF);
+        out[done] = static_cast<std::uint8_t>(sampleAt(voice, sine, index, shape) & 0xFF);
     }
 }
 

@@ -166,9 +166,20 @@ std::optional<BcdDateTime> timeOf(const Field& object) {
     return std::nullopt;
 }
 
-EntrySetup parseEntry(const Field& field, bool blockRoleA) {
-    expectObject(field, {"address", "records", "lead", "entryInfo", "time", "timeBcd", "role",
-                         "setting1", "setting2", "sampleRate", "duration", "sampleSeed"});
+SampleShape sampleShape(const Field& field) {
+    const auto shape = field.value.is_string() ? sampleShapeFromName(field.value.get<std::string>())
+                                               : std::nullopt;
+    if (!shape) {
+        field.fail("expected \"tone\", \"zero\" or \"clipped\"");
+    }
+    return *shape;
+}
+
+// The block's own role and sample shape are the defaults of its entries.
+EntrySetup parseEntry(const Field& field, bool blockRoleA, SampleShape blockSamples) {
+    expectObject(field,
+                 {"address", "records", "lead", "entryInfo", "time", "timeBcd", "role", "setting1",
+                  "setting2", "sampleRate", "duration", "sampleSeed", "samples"});
     EntrySetup entry;
     entry.address = byteValue(field.member("address"));
     if (const auto records = field.optionalMember("records")) {
@@ -199,6 +210,10 @@ EntrySetup parseEntry(const Field& field, bool blockRoleA) {
     entry.duration = wordValue(field.member("duration"));
     if (const auto seed = field.optionalMember("sampleSeed")) {
         entry.sampleSeed = static_cast<std::uint32_t>(integer(*seed, 0, 0xFFFFFFFF));
+    }
+    entry.samples = blockSamples;
+    if (const auto samples = field.optionalMember("samples")) {
+        entry.samples = sampleShape(*samples);
     }
     return entry;
 }
@@ -344,7 +359,7 @@ Faults parseFaults(const Field& field) {
 
 ScenarioBlock parseBlock(const Field& field) {
     expectObject(field, {"com", "serialYear", "serialNumber", "firmware", "role", "service",
-                         "entries", "sessions", "faults"});
+                         "samples", "entries", "sessions", "faults"});
     ScenarioBlock block;
     block.com = static_cast<int>(integer(field.member("com"), 1, platform::kPortCount));
     BlockSetup& setup = block.setup;
@@ -355,6 +370,10 @@ ScenarioBlock parseBlock(const Field& field) {
     if (const auto service = field.optionalMember("service")) {
         setup.service = boolean(*service);
     }
+    SampleShape samples = SampleShape::Tone;
+    if (const auto shape = field.optionalMember("samples")) {
+        samples = sampleShape(*shape);
+    }
     if (const auto entries = field.optionalMember("entries")) {
         expectArray(*entries, "directory entries");
         if (entries->value.size() > kMaxDirEntries) {
@@ -363,7 +382,7 @@ ScenarioBlock parseBlock(const Field& field) {
         std::set<std::uint8_t> addresses;
         for (std::size_t i = 0; i < entries->value.size(); ++i) {
             const Field item = entries->element(i);
-            EntrySetup entry = parseEntry(item, setup.roleA);
+            EntrySetup entry = parseEntry(item, setup.roleA, samples);
             if (!addresses.insert(entry.address).second) {
                 item.member("address").fail("address " + std::to_string(entry.address) +
                                             " used by an earlier entry");

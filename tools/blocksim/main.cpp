@@ -60,7 +60,7 @@ const char* const kScenarioHelp =
     "  {\"blocks\": [{\n"
     "    \"com\": 1..29, \"serialYear\": 0..255 (year - 2000), \"serialNumber\": 0..65535,\n"
     "    \"firmware\": 0..255 (major*10+minor; picks the stream mode), \"role\": \"A\"|\"B\",\n"
-    "    \"service\": bool (optional),\n"
+    "    \"service\": bool (optional), \"samples\": shape (optional, default of its entries),\n"
     "    \"entries\": [{ (at most 41)\n"
     "      \"address\": 0..255 (unique), \"records\": 0..255 (count as sent, default 1),\n"
     "      \"time\": \"YYYY-MM-DD HH:MM:SS\" or \"timeBcd\": [6 raw bytes, second..year],\n"
@@ -68,7 +68,8 @@ const char* const kScenarioHelp =
     "      optional: \"lead\": byte (default 1), \"role\": \"A\"|\"B\" (default the block's),\n"
     "      \"entryInfo\", \"setting1\", \"setting2\": [4 bytes],\n"
     "      \"sampleSeed\": 0..4294967295 (default 0; another value gives\n"
-    "        the entry other samples under the same directory bytes) }],\n"
+    "        the entry other samples under the same directory bytes),\n"
+    "      \"samples\": \"tone\"|\"zero\"|\"clipped\" (default the block's, else \"tone\") }],\n"
     "    \"sessions\": [{\"status\", \"number\": byte, \"time\"|\"timeBcd\", \"value\": 0..65535}\n"
     "                 or {\"bytes\": [32 bytes]}] (optional; session i at sector 2 + i*stride),\n"
     "    \"faults\": {\"silent\": bool, \"shortParams\": 0..6,\n"
@@ -85,7 +86,9 @@ const char* const kScenarioHelp =
     "Below firmware 6.0 every record holds 120 s at 21362 (major 5) or 21333 samples per\n"
     "second, whatever its entry says; from 6.0 on the entry's sampleRate and duration apply.\n"
     "Samples are a tone whose pitch depends on the block's serial number, the record and\n"
-    "the entry's sampleSeed.\n";
+    "the entry's sampleSeed. \"zero\" gives a dead input, every sample 0; \"clipped\" an\n"
+    "overdriven one, the same tone five times as loud, about two samples in five at\n"
+    "-32768 or +32767.\n";
 
 }  // namespace
 
