@@ -11,15 +11,17 @@ namespace kelvra::cli {
 
 namespace {
 
-constexpr int kPlotLeft = 90;
+constexpr int kPlotLeft = kLookPlotLeft;
 constexpr int kTitleTop = 10;
 constexpr int kChannelTop = 44;
 constexpr int kChannelPitch = 330;
 constexpr int kWaveTop = 28;  // below the channel's title
 constexpr int kWaveHeight = 90;
 constexpr int kSpectrumTop = kWaveTop + kWaveHeight + 6;
-constexpr int kSpectrumHeight = 200;
+constexpr int kSpectrumHeight = kLookSpectrogramHeight;
 constexpr int kAxisTop = kChannelTop + kChannelPitch + kSpectrumTop + kSpectrumHeight;
+static_assert(kLookSpectrogramTop[0] == kChannelTop + kSpectrumTop &&
+              kLookSpectrogramTop[1] == kChannelTop + kChannelPitch + kSpectrumTop);
 
 // The spectrogram's colours run from this level up to full scale.
 constexpr float kFloorDb = -120.0F;

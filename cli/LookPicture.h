@@ -12,8 +12,12 @@ namespace kelvra::cli {
 
 inline constexpr int kLookWidth = 1280;
 inline constexpr int kLookHeight = 760;
-// The plots' width: one column of the overview a pixel.
+// The plots' width: one column of the overview a pixel, from x = kLookPlotLeft.
 inline constexpr int kLookColumns = 1170;
+inline constexpr int kLookPlotLeft = 90;
+// Each channel's spectrogram: its top row (the highest frequency) and its rows.
+inline constexpr int kLookSpectrogramTop[2] = {168, 498};
+inline constexpr int kLookSpectrogramHeight = 200;
 
 struct LookPictureFacts {
     std::string fileName;  // UTF-8

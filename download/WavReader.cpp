@@ -93,7 +93,9 @@ WavOpening readWavLayout(ByteSource& source) {
         static_cast<std::size_t>(std::min<std::uint64_t>(fileSize, kMaxWavHeaderBytes)));
     const std::size_t got = source.read(0, head.data(), head.size());
     if (got < head.size()) {
-        return refused("cannot be read: " + source.failure());
+        const std::string why = source.failure();
+        return refused(why.empty() ? "cut short: it ended while it was read"
+                                   : "cannot be read: " + why);
     }
     if (got < 12) {
         return refused("not a WAV file (" + bytesText(got) + ", too short for a header)");
