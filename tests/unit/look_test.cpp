@@ -9,6 +9,8 @@
 
 #include "cli/Commands.h"
 #include "cli/ExitStatus.h"
+#include "cli/LatinLabel.h"
+#include "cli/LookOverview.h"
 #include "cli/LookPicture.h"
 #include "download/DownloadManifest.h"
 #include "download/WavReader.h"
@@ -149,6 +151,79 @@ TEST(WavReading, AFileThatShrinksWhileReadIsReportedCutShort) {
         << reader.failure();
 }
 
+TEST(WavReading, SkipsAChunkAnEditorAddedWithItsPadByte) {
+    WavSpec spec;
+    spec.samples = {1, -1, 2, -2};
+    Bytes file = wavFile(spec);
+    // "LIST" of 5 bytes and its pad byte between the format chunk and the samples.
+    const Bytes list = {'L', 'I', 'S', 'T', 5, 0, 0, 0, 'I', 'N', 'F', 'O', 'x', 0};
+    file.insert(file.begin() + 68, list.begin(), list.end());
+    file[4] = static_cast<std::uint8_t>(file[4] + list.size());
+    fuzz::MemorySource source(file);
+    const WavOpening opening = readWavLayout(source);
+    ASSERT_TRUE(opening.layout) << opening.failure;
+    EXPECT_EQ(opening.layout->dataOffset, 76 + list.size());
+    EXPECT_EQ(opening.layout->frames(), 2u);
+}
+
+TEST(LookOverview, KeepsEachColumnsSmallestAndLargestSample) {
+    // Four columns of three frames: a ramp on the left, its negation on the right.
+    cli::LookOverview overview(12, 4);
+    Bytes frames;
+    for (int i = 0; i < 12; ++i) {
+        put(frames, static_cast<std::uint16_t>(i * 1000), 2);
+        put(frames, static_cast<std::uint16_t>(-i * 1000), 2);
+    }
+    overview.add(frames.data(), frames.size());
+    overview.finish();
+    for (int column = 0; column < 4; ++column) {
+        EXPECT_EQ(overview.extent(0, column).min, column * 3000) << column;
+        EXPECT_EQ(overview.extent(0, column).max, column * 3000 + 2000) << column;
+        EXPECT_EQ(overview.extent(1, column).min, -(column * 3000 + 2000)) << column;
+    }
+}
+
+TEST(LookOverview, ShowsAShortFilesFrameInEveryColumnItSpans) {
+    cli::LookOverview overview(2, 6);
+    const Bytes frames = {0x10, 0, 0, 0, 0x20, 0, 0, 0};
+    overview.add(frames.data(), frames.size());
+    overview.finish();
+    const std::int16_t expected[6] = {0x10, 0x10, 0x10, 0x20, 0x20, 0x20};
+    for (int column = 0; column < 6; ++column) {
+        EXPECT_TRUE(overview.extent(0, column).any) << column;
+        EXPECT_EQ(overview.extent(0, column).max, expected[column]) << column;
+    }
+}
+
+TEST(LookOverview, PutsAFullScaleToneAtZeroDecibelsInItsBin) {
+    // 2 kHz at 16 kHz is bin 128 of 1024; the right channel is silent.
+    constexpr int kFrames = 16000;
+    cli::LookOverview overview(kFrames, 10);
+    Bytes frames;
+    for (int i = 0; i < kFrames; ++i) {
+        put(frames,
+            static_cast<std::uint16_t>(std::lround(32767 * std::sin(std::numbers::pi * i / 4))), 2);
+        put(frames, 0, 2);
+    }
+    overview.add(frames.data(), frames.size());
+    overview.finish();
+    for (int column = 0; column < 10; ++column) {
+        EXPECT_NEAR(overview.level(0, column, 128), 0.0, 0.1) << column;
+        EXPECT_LT(overview.level(0, column, 64), -60.0) << column;
+        EXPECT_LT(overview.level(1, column, 128), -150.0) << column;
+    }
+}
+
+TEST(LatinLabel, TransliteratesKelvrasNamesAndMarksOtherCharacters) {
+    EXPECT_EQ(cli::latinLabel("5 Марта 18г 14-07-09 Запись 2.wav"),
+              "5 Marta 18g 14-07-09 Zapis 2.wav");
+    EXPECT_EQ(cli::latinLabel("Ёж Щука"), "Ezh Shchuka");
+    EXPECT_EQ(cli::latinLabel("a\tb \xE2\x82\xAC \xF0\x9F\x8E\xA4!"), "a?b ? ?!");
+    // A sequence cut off at the end is one mark, and nothing past the text is read.
+    EXPECT_EQ(cli::latinLabel("x\xD0"), "x?");
+    EXPECT_EQ(cli::latinLabel("x\xF0\x9F"), "x?");
+}
+
 // Runs the command in this process, its output captured.
 struct Look {
     int status = 0;
@@ -227,6 +302,26 @@ TEST(LookCommand, PrintsTheFiguresOfAKnownFileAndItsRecordFromTheManifest) {
     result = look({path});
     EXPECT_NE(result.out.find("record not known"), std::string::npos) << result.out;
     EXPECT_NE(result.err.find("not the file kelvra-manifest.jsonl noted"), std::string::npos);
+}
+
+TEST(LookCommand, ReadsAnRf64FileAndGoesOnPastAFileItCannotRead) {
+    test::TempFolder folder;
+    WavSpec spec;
+    spec.rf64 = true;
+    spec.rate = 21333;
+    spec.right = {3, 2, 18, 60, 43, 0, 0, 0};
+    spec.samples = tones(440, 1000, spec.rate, 21333 * 2);
+    write(folder.file("rf64.wav"), wavFile(spec));
+    const std::string missing = utf8(folder.file("missing.wav"));
+
+    const Look result = look({missing, utf8(folder.file("rf64.wav"))});
+    EXPECT_EQ(result.status, cli::kExitFailed);
+    EXPECT_EQ(result.err, missing + ": no such file\n");
+    EXPECT_NE(result.out.find("  RF64, 21333 Hz, 16-bit stereo, 42666 frames, 0:00:02.000\n"),
+              std::string::npos)
+        << result.out;
+    EXPECT_NE(result.out.find("  right   block B, S/N 2018-043, firmware 6.0"), std::string::npos)
+        << result.out;
 }
 
 struct BadInput {
