@@ -47,14 +47,19 @@ Rgb heat(float db) {
     return {mix(a.r, b.r), mix(a.g, b.g), mix(a.b, b.b)};
 }
 
-// The smallest of `steps` that puts at most `most` ticks on `span`.
+// The smallest of `steps` that puts at most `most` ticks on `span`; beyond the last, it times
+// powers of ten, so that no header's rate or length can ask for countless ticks.
 double tickStep(double span, const double* steps, std::size_t count, double most) {
     for (std::size_t i = 0; i < count; ++i) {
         if (span / steps[i] <= most) {
             return steps[i];
         }
     }
-    return steps[count - 1];
+    double step = steps[count - 1];
+    while (span / step > most) {
+        step *= 10;
+    }
+    return step;
 }
 
 std::string clockText(double second) {
