@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <cstdint>
+#include <numbers>
 #include <vector>
 
 #include "download/ChannelLevels.h"
@@ -50,7 +51,8 @@ TEST(ChannelLevels, FullScaleSquareWaveIsAtZeroDbfsAndClippedThroughout) {
 TEST(ChannelLevels, HalfScaleToneWithTwoClippedSamples) {
     std::vector<int> tone;
     for (int k = 0; k < 4800; ++k) {
-        tone.push_back(static_cast<int>(std::lround(16384 * std::sin(k * 2 * M_PI / 48))));
+        tone.push_back(
+            static_cast<int>(std::lround(16384 * std::sin(k * 2 * std::numbers::pi / 48))));
     }
     tone[100] = 32767;
     tone[200] = -32768;
