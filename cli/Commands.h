@@ -52,4 +52,9 @@ int runOffload(platform::SerialBackend& backend, platform::Clock& clock, Pace& p
 // it does not know. kExitDone only when every listed file is ok.
 int runVerify(const std::string& folder, bool json);
 
+// For each WAV file: its format, each channel's block and levels from its samples, and the
+// record when the folder's manifest knows the file; with `png`, a picture of the one file
+// given. kExitDone only when every file was read (and drawn).
+int runLook(const std::vector<std::string>& files, const std::string& png);
+
 }  // namespace kelvra::cli

@@ -177,6 +177,22 @@ int main(int argc, char** argv) {
     verify->add_flag("--json", verifyJson, "JSON Lines, one object per file: file, status");
     verify->callback([&] { run = [&] { return runVerify(verifyFolder, verifyJson); }; });
 
+    std::vector<std::string> lookFiles;
+    std::string lookPng;
+    CLI::App* lookCommand = app.add_subcommand(
+        "look",
+        "Reads WAV files that Kelvra wrote (RIFF or RF64) and prints for each its format and,\n"
+        "for each channel, the block whose copy it holds, the peak and RMS level in dBFS, the\n"
+        "clipped samples and whether it is silent; with the folder's download manifest also\n"
+        "the record's date, time and blocks. Sends nothing to the blocks.");
+    lookCommand->add_option("FILE", lookFiles, "The WAV files")->required();
+    lookCommand->add_option("--png", lookPng,
+                            "Also draws the one FILE given into this PNG file (1280 x 760):\n"
+                            "each channel's waveform and spectrogram, the time of day when the\n"
+                            "manifest knows the record (seconds otherwise), the frequency up to\n"
+                            "half the sample rate");
+    lookCommand->callback([&] { run = [&] { return runLook(lookFiles, lookPng); }; });
+
     int deleteLine = 0;
     bool deleteConfirmed = false;
     CLI::App* remove = app.add_subcommand(

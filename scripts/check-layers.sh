@@ -28,7 +28,13 @@ declare -A below=(
 )
 # Libraries a layer may use beyond the standard one.
 declare -A libraries=(
-    [cli]='CLI/CLI.hpp'
+    [cli]='CLI/CLI.hpp kissfft/kissfft.hh stb/stb_image_write.h stb/stb_easy_font.h'
+)
+# Libraries that only their wrapper may include: the rest of the code goes through its interface.
+declare -A wrappers=(
+    [kissfft/kissfft.hh]='cli/graphics/KissSpectrum.cpp'
+    [stb/stb_image_write.h]='cli/graphics/StbPngFile.cpp'
+    [stb/stb_easy_font.h]='cli/graphics/StbTextShapes.cpp'
 )
 
 failures=0
@@ -45,6 +51,8 @@ for layer in "${!below[@]}"; do
                 name=${header:1:-1}
                 [[ " ${standard//$'\n'/ } ${libraries[$layer]:-} " == *" $name "* ]] ||
                     breach "$file" "includes $header, which is not the C++ standard library"
+                [[ -z "${wrappers[$name]:-}" || "${wrappers[$name]}" == "$file" ]] ||
+                    breach "$file" "includes $header, which only ${wrappers[$name]} may"
             else
                 folder=${header:1}
                 folder=${folder%%/*}

@@ -6,7 +6,7 @@
 #
 #   scripts/fuzz.sh [seconds-per-target [target...]]
 #
-# Targets: station record_table session_table scenario manifest (all by default), 60 s each by
+# Targets: station record_table session_table scenario manifest wav (all by default), 60 s each by
 # default.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -15,7 +15,7 @@ seconds=${1:-60}
 shift $(($# > 0 ? 1 : 0))
 targets=("$@")
 if [ ${#targets[@]} -eq 0 ]; then
-    targets=(station record_table session_table scenario manifest)
+    targets=(station record_table session_table scenario manifest wav)
 fi
 
 cmake --preset fuzz >/dev/null
@@ -34,10 +34,12 @@ max_len() {
     esac
 }
 
-# The link's bytes for the targets that feed the link, the manifest's JSON for its own.
+# The link's bytes for the targets that feed the link, the manifest's JSON and the WAV file's
+# tags for their own.
 dictionary() {
     case "$1" in
         manifest) echo fuzz/manifest.dict ;;
+        wav) echo fuzz/wav.dict ;;
         *) echo fuzz/link.dict ;;
     esac
 }

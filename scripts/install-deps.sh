@@ -11,6 +11,8 @@ packages=(
     googletest
     qt6-base-dev qt6-base-dev-tools libgl-dev
     nlohmann-json3-dev libcli11-dev libssl-dev
+    # header-only, for `kelvra-cli look`: the spectra, the PNG file and its labels
+    libkissfft-dev libstb-dev
     g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix binutils-mingw-w64 mingw-w64-tools
     wine64 xvfb xauth
     sox libsndfile1-dev

@@ -14,6 +14,7 @@
 #include "fuzz/harness/ScenarioRun.h"
 #include "fuzz/harness/SessionTableRun.h"
 #include "fuzz/harness/StationRun.h"
+#include "fuzz/harness/WavRun.h"
 
 namespace kelvra {
 namespace {
@@ -33,6 +34,7 @@ constexpr Target kTargets[] = {
     {"session_table", &fuzz::runSessionTable},
     {"scenario", &fuzz::runScenario},
     {"manifest", &fuzz::runManifest},
+    {"wav", &fuzz::runWav},
 };
 
 // A fuzz input kept in the repository: a seed, or one the fuzzer once failed on, replayed
