@@ -248,7 +248,12 @@ bool runJob(CliStation& station, const DownloadRequest& request, const std::vect
         if (i > job.queuePos) {
             report.failed(item.row, item.fileName, "not read: the job ended before it");
         } else if (why.empty()) {
-            report.written(item.row, item.fileName, item.placementNote, item.warning);
+            std::string notes = item.placementNote;
+            if (!item.resumeNote.empty()) {
+                notes += notes.empty() ? "" : "; ";
+                notes += item.resumeNote;
+            }
+            report.written(item.row, item.fileName, notes, item.warning);
         } else if (const auto partial = session.partialFileOf(item)) {
             report.failed(item.row, item.fileName,
                           why + "; the partial file " + *partial + " is left");

@@ -9,6 +9,8 @@
 #include <vector>
 
 #include "download/RecordIdentity.h"
+#include "platform/json/JsonReader.h"
+#include "platform/json/JsonWriter.h"
 
 namespace kelvra {
 
@@ -31,6 +33,11 @@ struct ManifestEntry {
     std::string downloadedAt;  // local time, ISO 8601
     std::int32_t recoveries = 0;
 };
+
+// A record's identity as the manifest writes it (its "record", "blockA" and "blockB" members),
+// and back; nothing when those members are missing or malformed.
+void addRecordIdentity(platform::JsonObject& object, const RecordIdentity& record);
+std::optional<RecordIdentity> parseRecordIdentity(const platform::JsonFields& fields);
 
 // One line of the manifest, and back; nothing for a line that is not an entry.
 std::string manifestLine(const ManifestEntry& entry);
