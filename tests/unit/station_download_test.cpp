@@ -5,6 +5,7 @@
 #include <fstream>
 
 #include "download/WavFormat.h"
+#include "tests/support/ExpectedWav.h"
 #include "tests/support/StationFixture.h"
 #include "tests/support/WavExpectation.h"
 
@@ -293,6 +294,20 @@ TEST_F(Download, ClosingTheWindowMidJobStopsTheWorkerAndKeepsThePartialFile) {
     EXPECT_EQ(
         Bytes(partial.begin() + kWavHeaderSize, partial.begin() + kWavHeaderSize + kBatchFrames),
         Bytes(test::expectedSampleData({&setupA, 5}, {&setupB, 9}, 0, kBatchFrames / 2)));
+
+    // Downloaded again through a new window, the record goes on from the partial file.
+    std::uint64_t sentBefore = 0;
+    backend.withModel(port(3), [&](auto& model) { sentBefore = model.recordSectorsSent(); });
+    start();
+    tick();
+    download({0});
+    const Bytes whole = file("5 Марта 18г 14-07-09 Запись 1.wav");
+    EXPECT_EQ(whole, test::expectedWavFile({&setupA, 5}, {&setupB, 9}, 0));
+    std::uint64_t sent = 0;
+    backend.withModel(port(3), [&](auto& model) { sent = model.recordSectorsSent(); });
+    constexpr std::uint64_t kRecordSectors = 960000 / 512;
+    EXPECT_EQ(sent - sentBefore, kRecordSectors - (partial.size() - kWavHeaderSize) / 1024 + 20);
+    EXPECT_LE(sent - kRecordSectors, 2u * 20u) << "read again beyond the overlap and a batch";
 }
 
 TEST_F(Download, DeleteAndFactorySetupAreRefusedWhileRecoveryWaits) {
