@@ -457,8 +457,8 @@ std::optional<std::uint32_t> Worker::continuePartialFile(DownloadItem& item,
     const bool basic = (a_.inRecord && !a_.addressedReads) || (b_.inRecord && !b_.addressedReads);
     const bool sameHeader = *size >= header.size() &&
                             job_.outputFile.readAt(0, held.data(), held.size()) && held == header;
-    const ResumePoint point =
-        resumePointOf(sameHeader ? *size - header.size() : 0, item.channelBytes(), kOverlapPairs);
+    const std::uint64_t frames = *size > header.size() ? *size - header.size() : 0;
+    const ResumePoint point = resumePointOf(frames, item.channelBytes(), kOverlapPairs);
     if (point.keptBytes + point.overlapBytes == 0) {
         return startFile(header) ? std::optional<std::uint32_t>(0) : std::nullopt;
     }

@@ -2,6 +2,7 @@
 
 #include <csignal>
 #include <filesystem>
+#include <fstream>
 #include <sstream>
 
 #include "download/WavFormat.h"
@@ -105,6 +106,41 @@ INSTANTIATE_TEST_SUITE_P(
                       Interruption{"CtrlC", SIGINT, "50% of the job", 0},
                       Interruption{"PowerCutAtAnOddByte", SIGKILL, "60% of the job", 3333}),
     [](const auto& test) { return std::string(test.param.name); });
+
+// A partial file that cannot be told from a torn start, or whose header is not the one this
+// record gets, is read again whole.
+class UntrustedPartialFile : public ::testing::TestWithParam<const char*> {};
+
+TEST_P(UntrustedPartialFile, IsReadFromTheStart) {
+    const blocksim::Scenario scenario = record(0);
+    CliSimulation blocks(KELVRA_CLI_PATH, KELVRA_BLOCKSIM_PATH, scenario, true);
+    TempFolder folder;
+    ASSERT_TRUE(download(blocks, folder, "50% of the job", SIGKILL).interrupted);
+    const bool torn = std::string(GetParam()) == "TornRecordFile";
+    const auto damaged = folder.path() / (std::string(kFile) + (torn ? ".part.json" : ".part"));
+    std::vector<std::uint8_t> bytes = readFileBytes(damaged);
+    bytes.resize(torn ? bytes.size() - 1 : bytes.size());
+    bytes[torn ? 0 : 40] ^= torn ? 0 : 1;
+    std::ofstream(damaged, std::ios::binary | std::ios::trunc)
+        .write(reinterpret_cast<const char*>(bytes.data()),
+               static_cast<std::streamsize>(bytes.size()));
+    const std::vector<std::uint64_t> first = sectorsSent(blocks.simulator());
+
+    const CliResult again = download(blocks, folder);
+    ASSERT_EQ(again.status, 0) << again.err;
+    EXPECT_EQ(sectorsSent(blocks.simulator())[0] - first[0], kRecordSectors);
+    EXPECT_EQ(again.out.find("does not begin as this record's file: read from the start") ==
+                  std::string::npos,
+              torn)
+        << again.out;
+    EXPECT_EQ(fileDifference(readFileBytes(folder.file(kFile)),
+                             expectedWavFile({&scenario.blocks[0].setup, 5},
+                                             {&scenario.blocks[1].setup, 9}, 0)),
+              "");
+}
+
+INSTANTIATE_TEST_SUITE_P(Damage, UntrustedPartialFile,
+                         ::testing::Values("TornRecordFile", "OtherHeader"));
 
 TEST(ResumedDownloadOfChangedBlocks, ReadsTheRecordFromTheStartAndSaysSo) {
     TempFolder folder;
