@@ -470,7 +470,7 @@ std::optional<std::uint32_t> Worker::continuePartialFile(DownloadItem& item,
         return startFile(header) ? std::optional<std::uint32_t>(0) : std::nullopt;
     }
     job_.overlapFrom = point.keptBytes;
-    job_.overlapFrames.assign(point.overlapBytes, 0);
+    job_.overlapFrames.assign(static_cast<std::size_t>(point.overlapBytes), 0);
     if (!job_.outputFile.readAt(header.size() + point.keptBytes, job_.overlapFrames.data(),
                                 job_.overlapFrames.size()) ||
         !job_.outputFile.truncate(header.size() + point.keptBytes) ||
