@@ -149,8 +149,12 @@ bool runJob(CliStation& station, Pace& pace, const DownloadSettings& settings,
         if (i > job.queuePos) {
             report.failed(item.row, item.fileName, "not read: the job ended before it");
         } else if (why.empty()) {
-            report.written(item.row, item.fileName, item.placementNote, item.warning,
-                           item.channels);
+            std::string notes = item.placementNote;
+            if (!item.resumeNote.empty()) {
+                notes += notes.empty() ? "" : "; ";
+                notes += item.resumeNote;
+            }
+            report.written(item.row, item.fileName, notes, item.warning, item.channels);
         } else if (const auto partial = session.partialFileOf(item)) {
             report.failed(item.row, item.fileName,
                           why + "; the partial file " + *partial + " is left");

@@ -48,6 +48,9 @@ struct DownloadItem {
     std::int32_t recoveries = 0;
     // With reads checked: the hash of each complete read so far that no other read confirmed.
     std::vector<std::string> readHashes;
+    // Why the record was read from its start although a partial file of it was there; empty
+    // when it was continued, or there was nothing to continue.
+    std::string resumeNote;
     // Why the record was given up while the job went on; empty when it was not.
     std::string failure;
     // What went wrong after the record's file was complete and had its name, such as the
@@ -98,10 +101,20 @@ struct DownloadJob {
     // Why the last step of the folder's files failed (the file, its name, the folder's lock),
     // in the system's words.
     std::string fileFailure;
-    // The hash of everything written to outputFile since its record began.
+    // The name whose partial file outputFile is, until the file takes a name of its own.
+    std::string partialName;
+    // The hash of outputFile's confirmed bytes: its first confirmedFileBytes, which a failure
+    // cuts the file back to.
     platform::Sha256 fileHash;
+    std::uint64_t confirmedFileBytes = 0;
+    // The header's part of those bytes.
+    std::uint64_t fileHeaderBytes = 0;
     // The levels of the frames among those bytes, for the manifest and the user's glance.
     LevelMeter fileLevels;
+    // Frames that a continued partial file held at its end, from overlapFrom on in the
+    // record's frames: the first pairs read again must give the same.
+    std::vector<std::uint8_t> overlapFrames;
+    std::uint64_t overlapFrom = 0;
     // Every record is read again after it is written, until two reads agree.
     bool verifyReads = false;
     // A record whose sample data exceed this is written as RF64 (see buildWavHeader).

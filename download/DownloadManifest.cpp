@@ -140,21 +140,52 @@ std::vector<platform::JsonObject> channelsJson(const FileChannels& channels) {
     return array;
 }
 
-std::string manifestLine(const ManifestEntry& entry) {
-    const RecordIdentity& record = entry.record;
+void addRecordIdentity(platform::JsonObject& object, const RecordIdentity& record) {
     platform::JsonObject recordObject;
     recordObject.add("time", record.time)
         .add("record", std::int64_t{record.recordNo})
         .add("sampleRate", std::int64_t{record.sampleRate})
         .add("duration", std::int64_t{record.duration})
         .add("entryInfo", record.entryInfo);
+    object.add("record", recordObject);
+    addCopy(object, "blockA", record.blockA);
+    addCopy(object, "blockB", record.blockB);
+}
+
+std::optional<RecordIdentity> parseRecordIdentity(const platform::JsonFields& fields) {
+    const auto record = fields.object("record");
+    if (!record) {
+        return std::nullopt;
+    }
+    const auto time = record->string("time");
+    const auto recordNo = int32Field(*record, "record");
+    const auto rate = uint16Field(*record, "sampleRate");
+    const auto duration = uint16Field(*record, "duration");
+    const auto info = record->string("entryInfo");
+    if (!time || !recordNo || !rate || !duration || !info) {
+        return std::nullopt;
+    }
+    RecordIdentity identity;
+    identity.time = *time;
+    identity.recordNo = *recordNo;
+    identity.sampleRate = *rate;
+    identity.duration = *duration;
+    identity.entryInfo = *info;
+    bool valid = true;
+    identity.blockA = parseCopy(fields, "blockA", valid);
+    identity.blockB = parseCopy(fields, "blockB", valid);
+    if (!valid || (!identity.blockA && !identity.blockB)) {
+        return std::nullopt;
+    }
+    return identity;
+}
+
+std::string manifestLine(const ManifestEntry& entry) {
     platform::JsonObject object;
     object.add("file", entry.file)
         .add("size", static_cast<std::int64_t>(entry.size))
-        .add("sha256", entry.sha256)
-        .add("record", recordObject);
-    addCopy(object, "blockA", record.blockA);
-    addCopy(object, "blockB", record.blockB);
+        .add("sha256", entry.sha256);
+    addRecordIdentity(object, entry.record);
     object.add("readMode", entry.readMode)
         .add("downloadedAt", entry.downloadedAt)
         .add("recoveries", std::int64_t{entry.recoveries});
@@ -169,7 +200,7 @@ std::optional<ManifestEntry> parseManifestLine(const std::string& line) {
     if (!fields) {
         return std::nullopt;
     }
-    const auto record = fields->object("record");
+    const auto record = parseRecordIdentity(*fields);
     const auto file = fields->string("file");
     const auto size = fields->integer("size");
     const auto sha256 = fields->string("sha256");
@@ -180,25 +211,7 @@ std::optional<ManifestEntry> parseManifestLine(const std::string& line) {
     entry.file = *file;
     entry.size = static_cast<std::uint64_t>(*size);
     entry.sha256 = *sha256;
-    const auto time = record->string("time");
-    const auto recordNo = int32Field(*record, "record");
-    const auto rate = uint16Field(*record, "sampleRate");
-    const auto duration = uint16Field(*record, "duration");
-    const auto info = record->string("entryInfo");
-    if (!time || !recordNo || !rate || !duration || !info) {
-        return std::nullopt;
-    }
-    entry.record.time = *time;
-    entry.record.recordNo = *recordNo;
-    entry.record.sampleRate = *rate;
-    entry.record.duration = *duration;
-    entry.record.entryInfo = *info;
-    bool valid = true;
-    entry.record.blockA = parseCopy(*fields, "blockA", valid);
-    entry.record.blockB = parseCopy(*fields, "blockB", valid);
-    if (!valid || (!entry.record.blockA && !entry.record.blockB)) {
-        return std::nullopt;
-    }
+    entry.record = *record;
     entry.readMode = fields->string("readMode").value_or("");
     entry.downloadedAt = fields->string("downloadedAt").value_or("");
     entry.recoveries = int32Field(*fields, "recoveries").value_or(0);

@@ -10,6 +10,7 @@
 
 #include "download/ChannelLevels.h"
 #include "download/RecordIdentity.h"
+#include "platform/json/JsonReader.h"
 #include "platform/json/JsonWriter.h"
 
 namespace kelvra {
@@ -40,6 +41,10 @@ struct ManifestEntry {
 // The channels as the manifest and `download --json` write them: left, then right, each
 // {"block", "peakDbfs", "rmsDbfs", "clipped", "silent"}, levels in dBFS to two decimals.
 std::vector<platform::JsonObject> channelsJson(const FileChannels& channels);
+// A record's identity as the manifest writes it (its "record", "blockA" and "blockB" members),
+// and back; nothing when those members are missing or malformed.
+void addRecordIdentity(platform::JsonObject& object, const RecordIdentity& record);
+std::optional<RecordIdentity> parseRecordIdentity(const platform::JsonFields& fields);
 
 // One line of the manifest, and back; nothing for a line that is not an entry.
 std::string manifestLine(const ManifestEntry& entry);

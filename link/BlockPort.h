@@ -31,8 +31,13 @@ struct CBlockPort {
 
     // The read stream of one record, in the mode the block's capabilities select: basic
     // stream, addressed single sectors or addressed batches. A block that takes no part in
-    // the record yields silent sectors with the same bookkeeping.
-    bool startRecord(std::uint8_t address, std::uint8_t record);
+    // the record yields silent sectors with the same bookkeeping. Addressed reads may begin
+    // at `firstSector` (bytesLeft then counts from there); the basic stream begins at 0.
+    bool startRecord(std::uint8_t address, std::uint8_t record, std::uint32_t firstSector = 0);
+    // Reads and drops the sectors already asked for and not yet read, with their
+    // acknowledgement, so that the block is idle and can be asked anew. False when they did not
+    // come whole.
+    bool dropRequested();
     // Sends the next sector or batch request when one is due; otherwise does nothing.
     bool requestSectors();
     // Puts the next sector (or 512 zero bytes) into `buffer`. On failure the counters keep

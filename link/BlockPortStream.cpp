@@ -25,7 +25,7 @@ bool readWhole(SerialPort& port, std::uint8_t* buffer, std::size_t count) {
 
 }  // namespace
 
-bool CBlockPort::startRecord(std::uint8_t address, std::uint8_t record) {
+bool CBlockPort::startRecord(std::uint8_t address, std::uint8_t record, std::uint32_t firstSector) {
     entryAddress = address;
     recordIndex = record;
     if (inRecord && !addressedReads) {
@@ -33,7 +33,7 @@ bool CBlockPort::startRecord(std::uint8_t address, std::uint8_t record) {
             return false;
         }
     }
-    sectorIndex = 0;
+    sectorIndex = firstSector;
     batchLeft = 0;
     return requestSectors();
 }
@@ -55,6 +55,26 @@ bool CBlockPort::requestSectors() {
                                  static_cast<std::uint8_t>(count));
     }
     return writeSectorRequest(*handle, entryAddress, recordIndex, sectorIndex);
+}
+
+bool CBlockPort::dropRequested() {
+    // readSector asks for more only while the record has bytes left.
+    if (!inRecord || !addressedReads || bytesLeft == 0) {
+        batchLeft = 0;
+        return true;
+    }
+    if (!handle) {
+        return false;
+    }
+    const std::int32_t pending = batchReads ? batchLeft : 1;
+    std::uint8_t dropped[kSectorSize];
+    for (std::int32_t k = 0; k < pending; ++k) {
+        if (!readWhole(*handle, dropped, sizeof dropped)) {
+            return false;
+        }
+    }
+    batchLeft = 0;
+    return pending == 0 || (readAck(*handle) && handle->available() == 0);
 }
 
 bool CBlockPort::nextSectorSettles() const {

@@ -5,6 +5,7 @@
 #include <fstream>
 
 #include "download/DownloadManifest.h"
+#include "download/PartialRecord.h"
 #include "download/WavFormat.h"
 #include "platform/dialog/WorkerThread.h"
 #include "platform/file/FilePath.h"
@@ -68,11 +69,12 @@ void checkJobFiles(const DownloadJob& job, const ScratchFolder& folder, Findings
     }
     const auto last = first + queued;
     for (const std::string& name : folder.fileNames()) {
-        const bool named =
-            name == kManifestFileName || name == platform::kFolderLockFileName ||
-            std::any_of(first, last, [&](const DownloadItem& item) {
-                return item.fileName == name || platform::partialFileName(item.fileName) == name;
-            });
+        const bool named = name == kManifestFileName || name == platform::kFolderLockFileName ||
+                           std::any_of(first, last, [&](const DownloadItem& item) {
+                               return item.fileName == name ||
+                                      platform::partialFileName(item.fileName) == name ||
+                                      partialRecordFileName(item.fileName) == name;
+                           });
         expect(findings, named, "the folder holds '" + name + "', which no queued record names");
     }
 }

@@ -35,8 +35,17 @@ public:
     // and a device, pipe, folder or a file with a second hard link there is refused and left as
     // it is. What is at `name` itself is judged when the file is committed.
     bool open(const std::string& name);
+    // Opens the temporary file of `name` as open does, but keeps what it holds: writes go on at
+    // its end, so that a record interrupted in an earlier run can be continued.
+    bool openToContinue(const std::string& name);
     // True only if every byte was written.
     bool write(const std::uint8_t* bytes, std::size_t count);
+    // The file's length; nothing when it cannot be told.
+    std::optional<std::uint64_t> size();
+    // True only if `count` bytes from `offset` on were read; the place where writes go on stays.
+    bool readAt(std::uint64_t offset, std::uint8_t* bytes, std::size_t count);
+    // Cuts the file to its first `length` bytes; writes go on from there.
+    bool truncate(std::uint64_t length);
     // The file is complete: its data reach the file system and it takes the name `path`. With
     // `replacing` empty the name must be free, and nothing that stands there, even if it came
     // a moment ago, is replaced; otherwise only the very file that `replacing` stamps is. Done
@@ -56,6 +65,8 @@ public:
     class Handle;
 
 private:
+    bool openPartial(const std::string& name, bool keep);
+
     std::unique_ptr<Handle> handle_;
     std::string failure_;
 };

@@ -112,6 +112,14 @@ OutputFile::~OutputFile() {
 }
 
 bool OutputFile::open(const std::string& name) {
+    return openPartial(name, false);
+}
+
+bool OutputFile::openToContinue(const std::string& name) {
+    return openPartial(name, true);
+}
+
+bool OutputFile::openPartial(const std::string& name, bool keep) {
     close();
     failure_.clear();
     const std::string path = absolutePath(name);
@@ -122,7 +130,7 @@ bool OutputFile::open(const std::string& name) {
     // In a shared folder another user may have put a link at the name, aiming the download at
     // a file of ours, or a FIFO that would hold the open until someone reads it.
     const int fd = ::open(partialFileName(path).c_str(),
-                          O_WRONLY | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0644);
+                          O_RDWR | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0644);
     if (fd < 0) {
         failure_ = errno == ELOOP ? "a link is at the partial file's name" : systemReason();
         return false;
@@ -133,13 +141,14 @@ bool OutputFile::open(const std::string& name) {
         ::close(fd);
         return false;
     }
-    // Another program holding the file keeps it; only then is it emptied.
+    // Another program holding the file keeps it; only then is it emptied or continued.
     if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
         failure_ = "another program holds the partial file";
         ::close(fd);
         return false;
     }
-    if (::ftruncate(fd, 0) != 0 || !clearNonBlocking(fd)) {
+    const bool placed = keep ? ::lseek(fd, 0, SEEK_END) >= 0 : ::ftruncate(fd, 0) == 0;
+    if (!placed || !clearNonBlocking(fd)) {
         failure_ = systemReason();
         ::close(fd);
         return false;
@@ -163,6 +172,47 @@ bool OutputFile::write(const std::uint8_t* bytes, std::size_t count) {
             return false;
         }
         done += static_cast<std::size_t>(n);
+    }
+    return true;
+}
+
+std::optional<std::uint64_t> OutputFile::size() {
+    struct stat status {};
+    if (!handle_ || ::fstat(handle_->fd, &status) != 0) {
+        failure_ = handle_ ? systemReason() : "no file is open";
+        return std::nullopt;
+    }
+    return static_cast<std::uint64_t>(status.st_size);
+}
+
+bool OutputFile::readAt(std::uint64_t offset, std::uint8_t* bytes, std::size_t count) {
+    if (!handle_) {
+        return false;
+    }
+    std::size_t done = 0;
+    while (done < count) {
+        const ssize_t n =
+            ::pread(handle_->fd, bytes + done, count - done, static_cast<off_t>(offset + done));
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        if (n <= 0) {
+            failure_ = n < 0 ? systemReason() : "the file is shorter than expected";
+            return false;
+        }
+        done += static_cast<std::size_t>(n);
+    }
+    return true;
+}
+
+bool OutputFile::truncate(std::uint64_t length) {
+    if (!handle_) {
+        return false;
+    }
+    const auto at = static_cast<off_t>(length);
+    if (::ftruncate(handle_->fd, at) != 0 || ::lseek(handle_->fd, at, SEEK_SET) != at) {
+        failure_ = systemReason();
+        return false;
     }
     return true;
 }

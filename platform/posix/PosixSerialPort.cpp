@@ -5,6 +5,8 @@
 #include <poll.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -68,6 +70,18 @@ bool isHeldExclusively(int descriptor) {
     (void)descriptor;
     return false;
 #endif
+}
+
+// A pseudo-terminal's slave keeps its exclusive mode as long as its master is open, also after
+// the process that set it was killed: an emulator's or simulator's port would stay refused
+// until that program restarts. There the lock, which dies with its holder, is all that counts.
+bool isPseudoTerminal(int descriptor) {
+    // Linux gives the slaves of pseudo-terminals the eight majors from 136 on.
+    constexpr unsigned kFirstSlaveMajor = 136;
+    constexpr unsigned kSlaveMajors = 8;
+    struct stat status {};
+    return ::fstat(descriptor, &status) == 0 && S_ISCHR(status.st_mode) &&
+           major(status.st_rdev) - kFirstSlaveMajor < kSlaveMajors;
 }
 
 bool applyBlockLineSettings(int descriptor) {
@@ -200,12 +214,16 @@ OpenedPort openPosixSerialPortAt(int directory, const std::string& name) {
         return {};
     }
     // Root passes TIOCEXCL, so the lock is what keeps a second opener out.
-    if (::flock(descriptor, LOCK_EX | LOCK_NB) != 0 || isHeldExclusively(descriptor) ||
+    const bool pseudoTerminal = isPseudoTerminal(descriptor);
+    if (::flock(descriptor, LOCK_EX | LOCK_NB) != 0 ||
+        (!pseudoTerminal && isHeldExclusively(descriptor)) ||
         isOwnControllingTerminal(descriptor)) {
         ::close(descriptor);
         return {};
     }
-    ::ioctl(descriptor, TIOCEXCL);
+    if (!pseudoTerminal) {
+        ::ioctl(descriptor, TIOCEXCL);
+    }
 
     OpenedPort opened{OpenStatus::NotConfigurable, std::make_unique<PosixSerialPort>(descriptor)};
     if (!applyBlockLineSettings(descriptor)) {

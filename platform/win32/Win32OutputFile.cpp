@@ -131,6 +131,14 @@ OutputFile::~OutputFile() {
 }
 
 bool OutputFile::open(const std::string& name) {
+    return openPartial(name, false);
+}
+
+bool OutputFile::openToContinue(const std::string& name) {
+    return openPartial(name, true);
+}
+
+bool OutputFile::openPartial(const std::string& name, bool keep) {
     close();
     const std::wstring path = fullPathName(toUtf16(name));
     if (path.empty()) {
@@ -142,10 +150,11 @@ bool OutputFile::open(const std::string& name) {
     // A reparse point at the name is opened itself, not followed: in a shared folder another
     // user could aim it at a file of ours. The file is emptied only once known to be a plain
     // file on a disk, so a device, pipe or link there is left as it was.
-    // Delete access lets the commit rename the file through this handle.
-    HANDLE file =
-        CreateFileW(partial.c_str(), GENERIC_WRITE | FILE_READ_ATTRIBUTES | DELETE, 0, nullptr,
-                    OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+    // Delete access lets the commit rename the file through this handle; read access lets a
+    // continued record read back what an earlier run wrote.
+    HANDLE file = CreateFileW(
+        partial.c_str(), GENERIC_READ | GENERIC_WRITE | FILE_READ_ATTRIBUTES | DELETE, 0, nullptr,
+        OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
     if (file == INVALID_HANDLE_VALUE) {
         failure_ = systemReason();
         return false;
@@ -156,7 +165,10 @@ bool OutputFile::open(const std::string& name) {
         CloseHandle(file);
         return false;
     }
-    if (!SetEndOfFile(file)) {
+    const LARGE_INTEGER start{};
+    const bool placed =
+        keep ? SetFilePointerEx(file, start, nullptr, FILE_END) != 0 : SetEndOfFile(file) != 0;
+    if (!placed) {
         failure_ = systemReason();
         CloseHandle(file);
         return false;
@@ -182,6 +194,64 @@ bool OutputFile::write(const std::uint8_t* bytes, std::size_t count) {
             return false;
         }
         done += written;
+    }
+    return true;
+}
+
+std::optional<std::uint64_t> OutputFile::size() {
+    LARGE_INTEGER length{};
+    if (!handle_ || !GetFileSizeEx(handle_->h, &length)) {
+        failure_ = handle_ ? systemReason() : "no file is open";
+        return std::nullopt;
+    }
+    return static_cast<std::uint64_t>(length.QuadPart);
+}
+
+bool OutputFile::readAt(std::uint64_t offset, std::uint8_t* bytes, std::size_t count) {
+    if (!handle_) {
+        return false;
+    }
+    const LARGE_INTEGER none{};
+    LARGE_INTEGER writeAt{};
+    if (!SetFilePointerEx(handle_->h, none, &writeAt, FILE_CURRENT)) {
+        failure_ = systemReason();
+        return false;
+    }
+    LARGE_INTEGER from{};
+    from.QuadPart = static_cast<LONGLONG>(offset);
+    bool whole = SetFilePointerEx(handle_->h, from, nullptr, FILE_BEGIN) != 0;
+    if (!whole) {
+        failure_ = systemReason();
+    }
+    std::size_t done = 0;
+    while (whole && done < count) {
+        const std::size_t chunk = count - done > 0x40000000 ? 0x40000000 : count - done;
+        DWORD got = 0;
+        if (!ReadFile(handle_->h, bytes + done, static_cast<DWORD>(chunk), &got, nullptr)) {
+            failure_ = systemReason();
+            whole = false;
+        } else if (got == 0) {
+            failure_ = "the file is shorter than expected";
+            whole = false;
+        }
+        done += got;
+    }
+    if (!SetFilePointerEx(handle_->h, writeAt, nullptr, FILE_BEGIN)) {
+        failure_ = systemReason();
+        return false;
+    }
+    return whole;
+}
+
+bool OutputFile::truncate(std::uint64_t length) {
+    if (!handle_) {
+        return false;
+    }
+    LARGE_INTEGER at{};
+    at.QuadPart = static_cast<LONGLONG>(length);
+    if (!SetFilePointerEx(handle_->h, at, nullptr, FILE_BEGIN) || !SetEndOfFile(handle_->h)) {
+        failure_ = systemReason();
+        return false;
     }
     return true;
 }

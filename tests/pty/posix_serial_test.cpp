@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <csignal>
 #include <cstdint>
 #include <cstdlib>
 #include <filesystem>
@@ -234,17 +235,41 @@ TEST(PosixSerialOpen, SetsRaw8N1At460800WithoutFlowControl) {
 
 TEST(PosixSerialOpen, RefusesAPortAnotherProgramHolds) {
     PeerTerminal peer;
-    for (const bool byLock : {true, false}) {
-        const int holder = ::open(peer.deviceName().c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
-        ASSERT_GE(holder, 0);
-        ASSERT_EQ(byLock ? ::flock(holder, LOCK_EX) : ::ioctl(holder, TIOCEXCL), 0);
+    const int holder = ::open(peer.deviceName().c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+    ASSERT_GE(holder, 0);
+    ASSERT_EQ(::flock(holder, LOCK_EX), 0);
+    OpenedPort opened = openPosixSerialPort(peer.deviceName());
+    EXPECT_EQ(opened.status, OpenStatus::Failed);
+    EXPECT_FALSE(opened.port);
+    ::close(holder);
+}
 
-        OpenedPort opened = openPosixSerialPort(peer.deviceName());
-        EXPECT_EQ(opened.status, OpenStatus::Failed) << (byLock ? "flock" : "TIOCEXCL");
-        EXPECT_FALSE(opened.port);
-
-        ::ioctl(holder, TIOCNXCL);
-        ::close(holder);
+// A pseudo-terminal keeps its exclusive mode while its master is open, also once the program
+// that set it was killed; the lock dies with it.
+TEST(PosixSerialOpen, APseudoTerminalHeldByAKilledProgramOpensAgain) {
+    PeerTerminal peer;
+    for (const bool byKelvra : {true, false}) {
+        const pid_t child = fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            if (byKelvra) {
+                const OpenedPort held = openPosixSerialPort(peer.deviceName());
+                if (held.status != OpenStatus::Ready) {
+                    _exit(1);
+                }
+            } else {
+                const int fd = ::open(peer.deviceName().c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+                if (fd < 0 || ::ioctl(fd, TIOCEXCL) != 0 || ::flock(fd, LOCK_EX) != 0) {
+                    _exit(1);
+                }
+            }
+            ::raise(SIGKILL);
+        }
+        int status = 0;
+        ASSERT_EQ(::waitpid(child, &status, 0), child);
+        ASSERT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL)
+            << "the holder did not open the port";
+        EXPECT_TRUE(openReady(peer.deviceName())) << (byKelvra ? "Kelvra" : "another program");
     }
 }
 

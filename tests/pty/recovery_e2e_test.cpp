@@ -214,10 +214,10 @@ TEST_F(RecoveryE2e, ABlockThatStaysAwayEndsTheJobAndLeavesThePartialFile) {
     EXPECT_FALSE(window.IsItemVisible(IDC_PROGRESS));
 
     // The record in progress keeps its header, which counts the whole record, and the pairs
-    // written before the loss, under a name that says it is partial; the second record was
-    // never begun.
+    // written before the loss, under a name that says it is partial, beside the file that
+    // says which record it holds; the second record was never begun.
     const std::string partialName = std::string(kFirstRecord) + ".part";
-    EXPECT_EQ(folder.fileNames(), std::vector<std::string>{partialName});
+    EXPECT_EQ(folder.fileNames(), (std::vector<std::string>{partialName, partialName + ".json"}));
     const auto partial = readFileBytes(folder.path() / partialName);
     const auto whole = expectedWavFile({setupA(), 5}, {setupB(), 9}, 0);
     ASSERT_GT(partial.size(), 76u);

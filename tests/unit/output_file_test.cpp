@@ -44,6 +44,28 @@ TEST(OutputFileOpen, ReplacesAFileAtTheNameOnlyWithAWholeOne) {
         << "committing no file";
 }
 
+TEST(OutputFileOpen, ToContinueKeepsWhatAnEarlierRunWroteAndGoesOnAtItsEnd) {
+    const TempFolder folder;
+    const fs::path name = folder.file("record.wav");
+    OutputFile file;
+    ASSERT_TRUE(file.open(name.string()));
+    ASSERT_TRUE(put(file, "RIFFWAVEtorn"));
+    ASSERT_TRUE(file.close());
+
+    ASSERT_TRUE(file.openToContinue(name.string()));
+    EXPECT_EQ(file.size(), 12u);
+    std::string read(4, '\0');
+    ASSERT_TRUE(file.readAt(4, reinterpret_cast<std::uint8_t*>(read.data()), read.size()));
+    EXPECT_EQ(read, "WAVE");
+    EXPECT_FALSE(file.readAt(10, reinterpret_cast<std::uint8_t*>(read.data()), read.size()))
+        << "past the end";
+    ASSERT_TRUE(file.truncate(8));
+    ASSERT_TRUE(file.readAt(0, reinterpret_cast<std::uint8_t*>(read.data()), read.size()));
+    EXPECT_TRUE(put(file, "data"));
+    EXPECT_EQ(file.commit(name.string(), std::nullopt), CommitResult::Done);
+    EXPECT_EQ(readText(name), "RIFFWAVEdata") << "reads leave the writes where they were";
+}
+
 TEST(OutputFileCommit, ReplacesNothingButTheVeryFileItWasToldOf) {
     const TempFolder folder;
     const fs::path name = folder.file("record.wav");

@@ -5,6 +5,7 @@
 #include <fstream>
 
 #include "download/WavFormat.h"
+#include "tests/support/ExpectedWav.h"
 #include "tests/support/StationFixture.h"
 #include "tests/support/WavExpectation.h"
 
@@ -50,6 +51,24 @@ protected:
     }
 
     Bytes file(const std::string& name) { return test::readFileBytes(folder.file(name)); }
+
+    // Pairs reach the file a whole acknowledged batch at a time; the worker waits on the
+    // window's calls of a progress drawing after every pair.
+    void waitForFrames(std::uintmax_t frameBytes = 1) {
+        const auto partial = folder.file("5 Марта 18г 14-07-09 Запись 1.wav.part");
+        for (int call = 0;
+             call < 200 && (!std::filesystem::exists(partial) ||
+                            std::filesystem::file_size(partial) < kWavHeaderSize + frameBytes);
+             ++call) {
+            ASSERT_TRUE(driver.pumpOnce());
+        }
+    }
+
+    std::uint64_t sectorsSent(int com) {
+        std::uint64_t sent = 0;
+        backend.withModel(port(com), [&](auto& model) { sent = model.recordSectorsSent(); });
+        return sent;
+    }
 
     test::TempFolder folder;
     std::string pickerTitle;
@@ -267,14 +286,7 @@ TEST_F(Download, ClosingTheWindowMidJobStopsTheWorkerAndKeepsThePartialFile) {
     place(a, b);
     ASSERT_TRUE(driver.clickLine(*window, IDC_RECORD_LIST, 0));
     ASSERT_TRUE(driver.click(*window, IDC_READ_SELECTED));
-    // Pairs reach the file a whole acknowledged batch at a time; the worker waits on the
-    // window's calls of a progress drawing after every pair.
-    const auto partialPath = folder.file("5 Марта 18г 14-07-09 Запись 1.wav.part");
-    for (int call = 0; call < 200 && (!std::filesystem::exists(partialPath) ||
-                                      std::filesystem::file_size(partialPath) <= kWavHeaderSize);
-         ++call) {
-        ASSERT_TRUE(driver.pumpOnce());
-    }
+    waitForFrames();
     takeReceived(3);
     driver.doubleClickLine(*window, IDC_RECORD_LIST, 0);
     driver.doubleClick(*window, IDC_SERIAL_A);
@@ -293,6 +305,38 @@ TEST_F(Download, ClosingTheWindowMidJobStopsTheWorkerAndKeepsThePartialFile) {
     EXPECT_EQ(
         Bytes(partial.begin() + kWavHeaderSize, partial.begin() + kWavHeaderSize + kBatchFrames),
         Bytes(test::expectedSampleData({&setupA, 5}, {&setupB, 9}, 0, kBatchFrames / 2)));
+
+    // Downloaded again through a new window, the record goes on from the partial file.
+    const std::uint64_t sentBefore = sectorsSent(3);
+    start();
+    tick();
+    download({0});
+    EXPECT_EQ(file("5 Марта 18г 14-07-09 Запись 1.wav"),
+              test::expectedWavFile({&setupA, 5}, {&setupB, 9}, 0));
+    const std::uint64_t sent = sectorsSent(3);
+    constexpr std::uint64_t kRecordSectors = 960000 / 512;
+    EXPECT_EQ(sent - sentBefore, kRecordSectors - (partial.size() - kWavHeaderSize) / 1024 + 20);
+    EXPECT_LE(sent - kRecordSectors, 2u * 20u) << "read again beyond the overlap and a batch";
+}
+
+TEST_F(Download, ABasicStreamRecordClosedHalfWayIsReadAgainWhole) {
+    auto a = block(18, 42, 70, true, true);
+    a.entries = {entry(5, 1, true, 7, 8000, 60)};
+    auto b = block(18, 43, 70, false);
+    b.entries = {entry(9, 1, false, 7, 8000, 60)};
+    place(a, b);
+    ASSERT_TRUE(driver.clickLine(*window, IDC_RECORD_LIST, 0));
+    ASSERT_TRUE(driver.click(*window, IDC_READ_SELECTED));
+    waitForFrames(30 * 1024);
+    driver.finish(*window);
+    window.reset();
+    const std::uint64_t sentBefore = sectorsSent(3);
+    start();
+    tick();
+    download({0});
+    EXPECT_EQ(file("5 Марта 18г 14-07-09 Запись 1.wav"),
+              test::expectedWavFile({&setupA, 5}, {&setupB, 9}, 0));
+    EXPECT_EQ(sectorsSent(3) - sentBefore, 960000u / 512) << "a stream starts at the start";
 }
 
 TEST_F(Download, DeleteAndFactorySetupAreRefusedWhileRecoveryWaits) {

@@ -375,6 +375,7 @@ std::uint64_t BlockModel::resolveSector(std::uint8_t address, std::uint8_t recor
 bool BlockModel::sendRecordBytes(const EntrySetup& entry, std::uint8_t recordIndex,
                                  std::uint64_t offset, std::size_t size,
                                  std::uint64_t recordLength) {
+    ++recordSectorsSent_;
     std::uint8_t* out = appendOutput(size);
     const std::size_t inRecord =
         offset < recordLength

@@ -40,6 +40,8 @@ public:
     void clearReceived() { received_.clear(); }
     // How often the tool has listed the directory: once a window shows the block, at least once.
     std::uint32_t directoryReads() const { return directoryReads_; }
+    // Record sectors sent, in any stream mode: what a download cost the block.
+    std::uint64_t recordSectorsSent() const { return recordSectorsSent_; }
     const std::vector<ConfigFrameBytes>& configFrames() const { return configFrames_; }
 
     // Power cycle: a half-received request, replies not yet read and any stream are dropped;
@@ -99,6 +101,7 @@ private:
     BlockSetup setup_;
     std::vector<std::uint8_t> received_;
     std::uint32_t directoryReads_ = 0;
+    std::uint64_t recordSectorsSent_ = 0;
     struct BitFlip {
         std::size_t offset = 0;
         std::uint8_t bit = 0;

@@ -469,7 +469,7 @@ void PtyHost::printStatus() {
         out_ << "COM" << block.com << ' ' << (block.master < 0 ? "-" : block.device) << " serial "
              << serial << " firmware " << static_cast<int>(setup.firmware) << " role "
              << (setup.roleA ? 'A' : 'B') << " entries " << setup.entries.size() << " listed "
-             << block.model.directoryReads();
+             << block.model.directoryReads() << " sectors " << block.model.recordSectorsSent();
         if (block.master < 0) {
             out_ << " unplugged";
         } else if (block.hungUp) {
