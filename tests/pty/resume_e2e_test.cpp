@@ -65,6 +65,11 @@ struct Interruption {
     std::uintmax_t cut;
 };
 
+// Listed by name, not by its bytes.
+void PrintTo(const Interruption& interruption, std::ostream* out) {
+    *out << interruption.name;
+}
+
 class ResumedDownload : public ::testing::TestWithParam<Interruption> {};
 
 TEST_P(ResumedDownload, ReadsOnlyTheOverlapAndTheLostBatchAgainAndEndsByteExact) {
