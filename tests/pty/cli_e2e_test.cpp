@@ -16,6 +16,7 @@
 #include "records/RecordListLine.h"
 #include "tests/support/CliSimulation.h"
 #include "tests/support/ExpectedWav.h"
+#include "tests/support/JsonLines.h"
 #include "tests/support/PairScenario.h"
 #include "tests/support/PtyStation.h"
 
@@ -26,15 +27,6 @@ using namespace std::chrono_literals;
 using Json = nlohmann::json;
 
 constexpr const char* kCli = KELVRA_CLI_PATH;
-
-std::vector<Json> jsonLines(const std::string& text) {
-    std::vector<Json> objects;
-    std::istringstream lines(text);
-    for (std::string line; std::getline(lines, line);) {
-        objects.push_back(Json::parse(line));
-    }
-    return objects;
-}
 
 CliRun args(std::vector<std::string> arguments) {
     CliRun run;

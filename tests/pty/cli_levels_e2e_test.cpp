@@ -9,6 +9,7 @@
 
 #include "tests/support/CliSimulation.h"
 #include "tests/support/ExpectedWav.h"
+#include "tests/support/JsonLines.h"
 #include "tests/support/PairScenario.h"
 
 namespace kelvra::test {
@@ -18,15 +19,6 @@ using Json = nlohmann::json;
 using blocksim::SampleShape;
 
 constexpr std::size_t kHeaderBytes = 76;
-
-std::vector<Json> jsonLines(const std::string& text) {
-    std::vector<Json> objects;
-    std::istringstream lines(text);
-    for (std::string line; std::getline(lines, line);) {
-        objects.push_back(Json::parse(line));
-    }
-    return objects;
-}
 
 std::vector<std::string> warnings(const std::string& text) {
     std::vector<std::string> found;

@@ -64,6 +64,17 @@ protected:
         }
     }
 
+    // A minute's record on two blocks of `firmware`, being downloaded through the window.
+    void startMinuteRecord(int firmware) {
+        auto a = block(18, 42, firmware, true, true);
+        a.entries = {entry(5, 1, true, 7, 8000, 60)};
+        auto b = block(18, 43, firmware, false);
+        b.entries = {entry(9, 1, false, 7, 8000, 60)};
+        place(a, b);
+        ASSERT_TRUE(driver.clickLine(*window, IDC_RECORD_LIST, 0));
+        ASSERT_TRUE(driver.click(*window, IDC_READ_SELECTED));
+    }
+
     std::uint64_t sectorsSent(int com) {
         std::uint64_t sent = 0;
         backend.withModel(port(com), [&](auto& model) { sent = model.recordSectorsSent(); });
@@ -279,13 +290,8 @@ TEST_F(Download, MoreThanAQueueOfRecordsIsRefusedBeforeThePicker) {
 }
 
 TEST_F(Download, ClosingTheWindowMidJobStopsTheWorkerAndKeepsThePartialFile) {
-    auto a = block(18, 42, 60, true, true);
-    a.entries = {entry(5, 1, true, 7, 8000, 60)};
-    auto b = block(18, 43, 60, false);
-    b.entries = {entry(9, 1, false, 7, 8000, 60)};
-    place(a, b);
-    ASSERT_TRUE(driver.clickLine(*window, IDC_RECORD_LIST, 0));
-    ASSERT_TRUE(driver.click(*window, IDC_READ_SELECTED));
+    startMinuteRecord(60);
+    ASSERT_FALSE(HasFatalFailure());
     waitForFrames();
     takeReceived(3);
     driver.doubleClickLine(*window, IDC_RECORD_LIST, 0);
@@ -320,13 +326,8 @@ TEST_F(Download, ClosingTheWindowMidJobStopsTheWorkerAndKeepsThePartialFile) {
 }
 
 TEST_F(Download, ABasicStreamRecordClosedHalfWayIsReadAgainWhole) {
-    auto a = block(18, 42, 70, true, true);
-    a.entries = {entry(5, 1, true, 7, 8000, 60)};
-    auto b = block(18, 43, 70, false);
-    b.entries = {entry(9, 1, false, 7, 8000, 60)};
-    place(a, b);
-    ASSERT_TRUE(driver.clickLine(*window, IDC_RECORD_LIST, 0));
-    ASSERT_TRUE(driver.click(*window, IDC_READ_SELECTED));
+    startMinuteRecord(70);
+    ASSERT_FALSE(HasFatalFailure());
     waitForFrames(30 * 1024);
     driver.finish(*window);
     window.reset();
