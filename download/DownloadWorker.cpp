@@ -498,6 +498,13 @@ std::optional<std::uint32_t> Worker::continuePartialFile(DownloadItem& item,
         !hashKeptFrames(header.size() + point.keptBytes)) {
         return std::nullopt;
     }
+    // Said, so that a user who stopped the download knows it was not read whole again.
+    item.resumeNote = "continued from ";
+    item.resumeNote += partialName;
+    item.resumeNote += ", which held ";
+    item.resumeNote +=
+        std::to_string((point.keptBytes + point.overlapBytes) * 100 / (2 * item.channelBytes()));
+    item.resumeNote += " % of it";
     return point.firstSector;
 }
 

@@ -87,6 +87,8 @@ TEST_P(ResumedDownload, ReadsOnlyTheOverlapAndTheLostBatchAgainAndEndsByteExact)
 
     const CliResult resumed = download(blocks, folder);
     ASSERT_EQ(resumed.status, 0) << resumed.err;
+    EXPECT_NE(resumed.out.find("continued from " + std::string(kFile) + ".part"), std::string::npos)
+        << resumed.out;
     EXPECT_EQ(resumed.out.find("read from the start"), std::string::npos) << resumed.out;
     EXPECT_EQ(fileDifference(readFileBytes(folder.file(kFile)),
                              expectedWavFile({&scenario.blocks[0].setup, 5},
