@@ -24,7 +24,7 @@ LookOverview::LookOverview(std::uint64_t frames, int columns)
       windowed_(kWindow),
       powers_(kBins),
       counts_(static_cast<std::size_t>(columns_)),
-      spectrum_(makeSpectrum(kWindow)) {
+      spectrum_(makeFrequencyBins(kWindow)) {
     const auto width = static_cast<std::uint64_t>(columns_);
     for (auto& extents : extents_) {
         extents.resize(static_cast<std::size_t>(columns_));

@@ -6,7 +6,7 @@
 #include <memory>
 #include <vector>
 
-#include "cli/graphics/Spectrum.h"
+#include "cli/graphics/FrequencyBins.h"
 
 namespace kelvra::cli {
 
@@ -64,7 +64,7 @@ private:
     std::vector<float> powers_;
     std::array<std::vector<float>, 2> sums_;  // per column, kBins each
     std::vector<std::uint32_t> counts_;
-    std::unique_ptr<Spectrum> spectrum_;
+    std::unique_ptr<FrequencyBins> spectrum_;
 };
 
 }  // namespace kelvra::cli

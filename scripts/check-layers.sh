@@ -32,7 +32,7 @@ declare -A libraries=(
 )
 # Libraries that only their wrapper may include: the rest of the code goes through its interface.
 declare -A wrappers=(
-    [kissfft/kissfft.hh]='cli/graphics/KissSpectrum.cpp'
+    [kissfft/kissfft.hh]='cli/graphics/KissFrequencyBins.cpp'
     [stb/stb_image_write.h]='cli/graphics/StbPngFile.cpp'
     [stb/stb_easy_font.h]='cli/graphics/StbTextShapes.cpp'
 )

@@ -6,9 +6,9 @@
 namespace kelvra::cli {
 
 // The power spectrum of a block of real samples, by a library's FFT.
-class Spectrum {
+class FrequencyBins {
 public:
-    virtual ~Spectrum() = default;
+    virtual ~FrequencyBins() = default;
     // `samples` holds size() values; `powers` receives size() / 2 bins, from 0 Hz up to just
     // below half the sample rate: |X[k]|² of the unnormalised transform.
     virtual void powers(const float* samples, float* powers) = 0;
@@ -16,6 +16,6 @@ public:
 };
 
 // For an even `size` of at least 2.
-std::unique_ptr<Spectrum> makeSpectrum(std::size_t size);
+std::unique_ptr<FrequencyBins> makeFrequencyBins(std::size_t size);
 
 }  // namespace kelvra::cli

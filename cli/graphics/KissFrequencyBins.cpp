@@ -3,16 +3,17 @@
 #include <complex>
 #include <vector>
 
-#include "cli/graphics/Spectrum.h"
+#include "cli/graphics/FrequencyBins.h"
 
 namespace kelvra::cli {
 
 namespace {
 
 // A real transform of n points as kissfft does it: a complex one of n / 2.
-class KissSpectrum : public Spectrum {
+class KissFrequencyBins : public FrequencyBins {
 public:
-    explicit KissSpectrum(std::size_t size) : size_(size), fft_(size / 2, false), bins_(size / 2) {}
+    explicit KissFrequencyBins(std::size_t size)
+        : size_(size), fft_(size / 2, false), bins_(size / 2) {}
 
     void powers(const float* samples, float* powers) override {
         fft_.transform_real(samples, bins_.data());
@@ -33,8 +34,8 @@ private:
 
 }  // namespace
 
-std::unique_ptr<Spectrum> makeSpectrum(std::size_t size) {
-    return std::make_unique<KissSpectrum>(size);
+std::unique_ptr<FrequencyBins> makeFrequencyBins(std::size_t size) {
+    return std::make_unique<KissFrequencyBins>(size);
 }
 
 }  // namespace kelvra::cli
